@@ -1,0 +1,48 @@
+# Front door: `make demo` runs the main job, `make test` builds everything and runs every test.
+# Each installs what it needs first (Debian packages; root or sudo).
+
+JOBS ?= $(shell nproc)
+
+.PHONY: all build test deps native native-asan mingw test-native test-asan test-wine demo format clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+native: deps
+	cmake --preset native >/dev/null
+	cmake --build --preset native -j $(JOBS)
+
+native-asan: deps
+	cmake --preset native-asan >/dev/null
+	cmake --build --preset native-asan -j $(JOBS)
+
+mingw: deps
+	cmake --preset mingw >/dev/null
+	cmake --build --preset mingw -j $(JOBS)
+
+build: native native-asan mingw
+
+test-native: native
+	ctest --preset native -j $(JOBS)
+
+test-asan: native-asan
+	ctest --preset native-asan -j $(JOBS)
+
+test-wine: mingw
+	ctest --preset mingw
+
+test: build
+	ctest --preset native -j $(JOBS)
+	ctest --preset native-asan -j $(JOBS)
+	ctest --preset mingw
+
+demo:
+	@echo "make demo arrives with the end-to-end harness; until then: make build, make test"
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf build

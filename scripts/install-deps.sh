@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what the builds and tests need on a Debian 12 machine, once: the native toolchain
+# with GoogleTest, the MinGW-w64 i686 cross compiler, 32-bit Wine, and the Japanese locale
+# that gives Wine the ANSI code page 932.  Does nothing when everything is there already.
+set -euo pipefail
+
+packages=(cmake g++ make python3 libgtest-dev clang libclang-rt-14-dev
+          g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
+          wine wine32:i386 locales)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "install-deps: installing ${missing[*]}"
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $sudo dpkg --add-architecture i386
+    fi
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
+    echo "install-deps: generating the ja_JP.UTF-8 locale"
+    $sudo localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+fi

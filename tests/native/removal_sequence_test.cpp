@@ -1,0 +1,315 @@
+/* The removal sequence from the user's side: the gate, the child command, the completion
+ * test, the immediate deletion of the setup library and the restart offer. */
+#include "uninstaller_machine.h"
+
+#include "removal.h"
+
+namespace {
+
+class RemovalSequence : public Machine {
+  protected:
+    void SetUp() override {
+        Machine::SetUp();
+        winsim_write_file(PRODUCT_INI, PRODUCT_INI_TEXT);
+        winsim_write_file(SETUP_LIBRARY, "MZ library");
+        winsim_write_file("C:\\WINDOWS\\WIN.INI", "[windows]\r\nload=C:\\Orvane\\KMW48PM.EXE\r\n");
+    }
+
+    /* One box as the uninstaller shows it: caption 1, owner the desktop. */
+    void expect_box(size_t index, unsigned text_id, UINT style) {
+        const std::vector<winsim_box> &boxes = winsim_boxes();
+        ASSERT_LT(index, boxes.size()) << "box " << text_id << " was not shown";
+        EXPECT_EQ(boxes[index].text, uninstaller_text(text_id)) << "box " << index;
+        EXPECT_EQ(boxes[index].caption, uninstaller_text(1)) << "box " << index;
+        EXPECT_EQ(boxes[index].style, style) << "box " << index;
+        EXPECT_EQ(boxes[index].owner, winsim_desktop_window()) << "box " << index;
+    }
+
+    void expect_box_ids(const std::vector<unsigned> &ids) {
+        const std::vector<winsim_box> &boxes = winsim_boxes();
+        ASSERT_EQ(boxes.size(), ids.size());
+        for (size_t i = 0; i < ids.size(); i++)
+            EXPECT_EQ(boxes[i].text, uninstaller_text(ids[i])) << "box " << i;
+    }
+
+    /* Nothing of the machine changed: the INI file, the library, no child, no restart. */
+    void expect_nothing_changed() {
+        EXPECT_EQ(winsim_file(PRODUCT_INI), PRODUCT_INI_TEXT);
+        EXPECT_TRUE(winsim_file_exists(SETUP_LIBRARY));
+        EXPECT_TRUE(winsim_restarts().empty());
+    }
+};
+
+const std::string child_line = std::string(UNINSTALLER_PATH) + " " + CHILD_PATH + " -r";
+
+TEST_F(RemovalSequence, PrintManagerRunningStopsBeforeAnything) {
+    install_child();
+    winsim_open_window(uninstaller_text(6));
+    winsim_script_boxes({IDOK, IDOK});
+    EXPECT_EQ(run_uninstaller_line(child_line), 0);
+    expect_box(0, 13, 0x10);
+    expect_box(1, 2, 0x40);
+    EXPECT_EQ(winsim_boxes().size(), 2u);
+    EXPECT_TRUE(winsim_process_starts().empty());
+    expect_nothing_changed();
+}
+
+TEST_F(RemovalSequence, PrintManagerCheckComesBeforeTheEmptyCommandLineCheck) {
+    winsim_open_window(uninstaller_text(6));
+    winsim_script_boxes({IDOK, IDOK});
+    EXPECT_EQ(run_uninstaller_line(""), 0);
+    expect_box_ids({13, 2});
+    expect_nothing_changed();
+}
+
+TEST_F(RemovalSequence, PrintManagerTitleMatchesIgnoringLetterCase) {
+    winsim_open_window("ORVANE TYPE2 " + uninstaller_text(6).substr(13));
+    winsim_script_boxes({IDOK, IDOK});
+    EXPECT_EQ(run_uninstaller_line(child_line), 0);
+    expect_box_ids({13, 2});
+}
+
+TEST_F(RemovalSequence, AnotherWindowDoesNotStopTheRun) {
+    install_child();
+    winsim_open_window(uninstaller_text(6) + " ");
+    winsim_open_window(uninstaller_text(1));
+    winsim_script_boxes({IDNO, IDOK});
+    EXPECT_EQ(run_uninstaller_line(child_line), 0);
+    expect_box_ids({4, 2});
+}
+
+TEST_F(RemovalSequence, EmptyCommandLineEndsSilently) {
+    install_child();
+    EXPECT_EQ(run_uninstaller_line(""), 0);
+    EXPECT_TRUE(winsim_boxes().empty());
+    EXPECT_TRUE(winsim_process_starts().empty());
+    expect_nothing_changed();
+}
+
+TEST_F(RemovalSequence, ConfirmationNoCancels) {
+    install_child();
+    winsim_script_boxes({IDNO, IDOK});
+    EXPECT_EQ(run_uninstaller_line(child_line), 0);
+    expect_box(0, 4, 0x34);
+    expect_box(1, 2, 0x40);
+    EXPECT_TRUE(winsim_process_starts().empty());
+    expect_nothing_changed();
+}
+
+/* Any answer but No goes on, a box that could not be shown (0) included. */
+TEST_F(RemovalSequence, EveryConfirmationAnswerButNoGoesOn) {
+    for (int answer : {IDYES, IDOK, IDCANCEL, 0}) {
+        winsim_reset();
+        winsim_write_file(PRODUCT_INI, PRODUCT_INI_TEXT);
+        install_child();
+        winsim_script_boxes({answer, IDNO});
+        EXPECT_EQ(run_uninstaller_line(child_line), 0) << answer;
+        ASSERT_EQ(winsim_process_starts().size(), 1u) << answer;
+        expect_box_ids({4, 5});
+    }
+}
+
+TEST_F(RemovalSequence, ChildIsStartedAsTheRemovalCommandAndWaitedFor) {
+    std::string seen;
+    install_child([&](const std::string &line) {
+        seen = line;
+        return remove_install_path_key(line);
+    });
+    winsim_script_boxes({IDYES, IDNO});
+    EXPECT_EQ(run_uninstaller_line(child_line), 0);
+    ASSERT_EQ(winsim_process_starts().size(), 1u);
+    const winsim_process_start &start = winsim_process_starts()[0];
+    EXPECT_EQ(seen, std::string(CHILD_PATH) + " -r");
+    EXPECT_EQ(start.command_line, std::string(CHILD_PATH) + " -r");
+    EXPECT_FALSE(start.had_application_name);
+    EXPECT_FALSE(start.inherit_handles);
+    EXPECT_EQ(start.creation_flags, 0u);
+    EXPECT_TRUE(start.had_environment);
+    EXPECT_FALSE(start.had_current_directory);
+    EXPECT_EQ(start.startup_size, (DWORD)sizeof(STARTUPINFOA));
+    EXPECT_TRUE(start.waited);
+    EXPECT_EQ(winsim_open_handles(), 0);
+}
+
+TEST_F(RemovalSequence, ChildThatCannotStartIsReportedAndTheCompletionTestDecides) {
+    /* No child program installed: the start fails.  The key is still there: silent end. */
+    winsim_script_boxes({IDYES, IDOK});
+    EXPECT_EQ(run_uninstaller_line(child_line), 0);
+    expect_box(0, 4, 0x34);
+    expect_box(1, 3, 0x10);
+    EXPECT_EQ(winsim_boxes().size(), 2u);
+    expect_nothing_changed();
+}
+
+TEST_F(RemovalSequence, ChildThatCannotStartWithTheKeyAlreadyGoneStillRemoves) {
+    winsim_write_file(PRODUCT_INI, "[General]\r\nExecuteFile=C:\\Orvane\\KMW48PM.EXE\r\n");
+    winsim_script_boxes({IDYES, IDOK, IDNO});
+    EXPECT_EQ(run_uninstaller_line(child_line), 0);
+    expect_box_ids({4, 3, 5});
+    EXPECT_FALSE(winsim_file_exists(SETUP_LIBRARY));
+}
+
+TEST_F(RemovalSequence, KeyStillPresentAfterTheChildEndsSilently) {
+    install_child([](const std::string &) { return (DWORD)0; });
+    winsim_script_boxes({IDYES});
+    EXPECT_EQ(run_uninstaller_line(child_line), 0);
+    expect_box_ids({4});
+    EXPECT_EQ(winsim_process_starts().size(), 1u);
+    expect_nothing_changed();
+}
+
+/* The completion test looks for the key itself: an empty value still counts as present,
+ * and so does a value that merely begins like the default. */
+TEST_F(RemovalSequence, CompletionTestNeedsTheKeyItselfGone) {
+    const char *leftovers[] = {"[General]\r\nInstallPath=\r\n",
+                               "[General]\r\nInstallPath=!!!!!!\r\n",
+                               "[General]\r\nInstallPath=!!!!\r\n"};
+    for (const char *left : leftovers) {
+        winsim_reset();
+        winsim_write_file(PRODUCT_INI, PRODUCT_INI_TEXT);
+        winsim_write_file(SETUP_LIBRARY, "MZ");
+        std::string text = left;
+        install_child([text](const std::string &) {
+            winsim_write_file(PRODUCT_INI, text);
+            return (DWORD)0;
+        });
+        winsim_script_boxes({IDYES});
+        EXPECT_EQ(run_uninstaller_line(child_line), 0) << left;
+        expect_box_ids({4});
+        EXPECT_TRUE(winsim_file_exists(SETUP_LIBRARY)) << left;
+    }
+}
+
+TEST_F(RemovalSequence, CompletionHoldsWhenTheChildDeletesTheWholeIniFile) {
+    install_child([](const std::string &) {
+        DeleteFileA(PRODUCT_INI);
+        return (DWORD)0;
+    });
+    winsim_script_boxes({IDYES, IDNO});
+    EXPECT_EQ(run_uninstaller_line(child_line), 0);
+    expect_box_ids({4, 5});
+    EXPECT_FALSE(winsim_file_exists(SETUP_LIBRARY));
+}
+
+TEST_F(RemovalSequence, KeyGoneDeletesTheSetupLibraryAndRestartNoEndsWithZero) {
+    install_child();
+    winsim_script_boxes({IDYES, IDNO});
+    EXPECT_EQ(run_uninstaller_line(child_line), 0);
+    expect_box(1, 5, 0x24);
+    EXPECT_FALSE(winsim_file_exists(SETUP_LIBRARY));
+    EXPECT_TRUE(winsim_restarts().empty());
+}
+
+/* Any answer but No to the restart question restarts; the request's result is the exit
+ * code. */
+TEST_F(RemovalSequence, RestartAnswersAndResults) {
+    struct {
+        int answer;
+        BOOL result;
+        int exit_code;
+        bool restarted;
+    } cases[] = {
+        {IDYES, TRUE, 1, true}, {IDYES, FALSE, 0, true}, {0, TRUE, 1, true},
+        {IDOK, TRUE, 1, true},  {IDNO, TRUE, 0, false},
+    };
+    for (const auto &c : cases) {
+        winsim_reset();
+        winsim_write_file(PRODUCT_INI, PRODUCT_INI_TEXT);
+        install_child();
+        winsim_set_restart_result(c.result);
+        winsim_script_boxes({IDYES, c.answer});
+        EXPECT_EQ(run_uninstaller_line(child_line), c.exit_code) << c.answer;
+        ASSERT_EQ(winsim_restarts().size(), c.restarted ? 1u : 0u) << c.answer;
+        if (c.restarted) {
+            EXPECT_EQ(winsim_restarts()[0].flags, (UINT)EWX_REBOOT);
+            EXPECT_EQ(winsim_restarts()[0].reserved, 0u);
+        }
+    }
+}
+
+TEST_F(RemovalSequence, MissingSetupLibraryIsNoObstacle) {
+    DeleteFileA(SETUP_LIBRARY);
+    install_child();
+    winsim_script_boxes({IDYES, IDNO});
+    EXPECT_EQ(run_uninstaller_line(child_line), 0);
+    expect_box_ids({4, 5});
+}
+
+TEST_F(RemovalSequence, SettingsAreTheOnesReadBeforeTheChildRan) {
+    install_child([](const std::string &) {
+        DeleteFileA(PRODUCT_INI);
+        winsim_write_file("C:\\WINDOWS\\WIN.INI", "[windows]\r\nload=\r\n");
+        return (DWORD)0;
+    });
+    winsim_script_boxes({IDYES, IDNO});
+    EXPECT_EQ(run_uninstaller_line(child_line), 0);
+    EXPECT_STREQ(saved.ini_name, "KMW48.INI");
+    EXPECT_STREQ(saved.install_path, "C:\\Orvane");
+    EXPECT_STREQ(saved.folder_name, "Orvane Type2");
+    /* The start-up entry removal upper-cases these two in place. */
+    EXPECT_EQ(upper_ascii(saved.execute_file), "C:\\ORVANE\\KMW48PM.EXE");
+    EXPECT_EQ(upper_ascii(saved.startup_list), "C:\\ORVANE\\KMW48PM.EXE");
+}
+
+TEST_F(RemovalSequence, MissingSettingsAreSavedEmpty) {
+    winsim_write_file(PRODUCT_INI, "[General]\r\nInstallPath=C:\\Orvane\r\n");
+    DeleteFileA("C:\\WINDOWS\\WIN.INI");
+    install_child();
+    winsim_script_boxes({IDYES, IDNO});
+    run_uninstaller_line(child_line);
+    EXPECT_STREQ(saved.execute_file, "");
+    EXPECT_STREQ(saved.folder_name, "");
+    EXPECT_STREQ(saved.startup_list, "");
+    EXPECT_STREQ(saved.install_path, "C:\\Orvane");
+}
+
+TEST_F(RemovalSequence, OverlongSettingsAreCutAtTheirCapacity) {
+    std::string long_path = "C:\\" + std::string(600, 'p');
+    std::string long_name(300, 'n');
+    winsim_write_file(PRODUCT_INI, "[General]\r\nInstallPath=" + long_path +
+                                       "\r\nFolderName=" + long_name + "\r\n");
+    install_child();
+    winsim_script_boxes({IDYES, IDNO});
+    run_uninstaller_line(child_line);
+    EXPECT_EQ(std::string(saved.install_path), long_path.substr(0, 511));
+    EXPECT_EQ(std::string(saved.folder_name), long_name.substr(0, 255));
+}
+
+/* The command line is split at its first blank, even inside the program's own path. */
+TEST_F(RemovalSequence, ProgramPathWithABlankSplitsThere) {
+    install_child();
+    winsim_script_boxes({IDYES, IDOK});
+    std::string line = std::string("C:\\Program Files\\kmw48rmv.exe ") + CHILD_PATH;
+    HINSTANCE instance =
+        winsim_start_program("C:\\Program Files\\kmw48rmv.exe", kmw48rmv_strings, line);
+    char empty[] = "";
+    EXPECT_EQ(WinMain(instance, nullptr, empty, 1), 0);
+    ASSERT_EQ(winsim_process_starts().size(), 1u);
+    EXPECT_EQ(winsim_process_starts()[0].command_line,
+              std::string("Files\\kmw48rmv.exe ") + CHILD_PATH);
+    EXPECT_FALSE(winsim_process_starts()[0].started);
+    expect_box_ids({4, 3});
+    expect_nothing_changed();
+}
+
+/* A command line without any blank has no child command: reported as a start that failed,
+ * and the completion test still runs. */
+TEST_F(RemovalSequence, CommandLineWithoutBlankHasNoChild) {
+    install_child();
+    winsim_script_boxes({IDYES, IDOK});
+    EXPECT_EQ(run_uninstaller_line(UNINSTALLER_PATH), 0);
+    EXPECT_TRUE(winsim_process_starts().empty());
+    expect_box_ids({4, 3});
+    expect_nothing_changed();
+}
+
+TEST_F(RemovalSequence, CommandLineEndingInABlankStartsNothing) {
+    install_child();
+    winsim_script_boxes({IDYES, IDOK});
+    EXPECT_EQ(run_uninstaller_line(std::string(UNINSTALLER_PATH) + " "), 0);
+    ASSERT_EQ(winsim_process_starts().size(), 1u);
+    EXPECT_FALSE(winsim_process_starts()[0].started);
+    expect_box_ids({4, 3});
+}
+
+} // namespace
