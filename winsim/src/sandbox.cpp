@@ -25,6 +25,7 @@ std::string cwd = "C:\\WINDOWS";
 std::map<std::string, int> call_counts;
 std::map<std::string, int> fail_at;
 std::vector<std::string> call_log;
+const size_t CALL_LOG_LIMIT = 100000; /* enough for one run of either deliverable */
 
 struct handle_entry {
     handle_kind kind;
@@ -107,7 +108,8 @@ std::string alias_basis_clean(const std::string &s) {
 
 bool enter(const char *api) {
     int n = ++call_counts[api];
-    call_log.push_back(api);
+    if (call_log.size() < CALL_LOG_LIMIT)
+        call_log.push_back(api);
     auto it = fail_at.find(api);
     if (it != fail_at.end() && it->second == n) {
         fail_at.erase(it);
@@ -227,11 +229,8 @@ resolved_path resolve(const std::string &path) {
     for (std::string &part : parts) {
         if (exists) {
             std::string found;
-            for (const std::string &name : host_list(host))
-                if (name == part) {
-                    found = name;
-                    break;
-                }
+            if (host_exists(host + "/" + part))
+                found = part;
             if (found.empty())
                 for (const std::string &name : host_list(host))
                     if (same_name(name, part)) {
