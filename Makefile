@@ -3,7 +3,7 @@
 
 JOBS ?= $(shell nproc)
 
-.PHONY: all build test deps native native-asan mingw test-native test-asan test-wine demo format clean
+.PHONY: all build test deps native native-asan mingw fuzz test-native test-asan test-wine test-fuzz fuzz-long demo format clean
 
 all: build
 
@@ -22,7 +22,11 @@ mingw: deps
 	cmake --preset mingw >/dev/null
 	cmake --build --preset mingw -j $(JOBS)
 
-build: native native-asan mingw
+fuzz: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+
+build: native native-asan mingw fuzz
 
 test-native: native
 	ctest --preset native -j $(JOBS)
@@ -33,9 +37,18 @@ test-asan: native-asan
 test-wine: mingw
 	ctest --preset mingw
 
+test-fuzz: fuzz
+	ctest --preset fuzz -j $(JOBS)
+
+# Each fuzz target for FUZZ_LONG_RUNS inputs (default 1,000,000), reporting executions and crashes.
+FUZZ_LONG_RUNS ?= 1000000
+fuzz-long: fuzz
+	@bash scripts/fuzz-long.sh $(FUZZ_LONG_RUNS)
+
 test: build
 	ctest --preset native -j $(JOBS)
 	ctest --preset native-asan -j $(JOBS)
+	ctest --preset fuzz -j $(JOBS)
 	ctest --preset mingw
 
 demo:
