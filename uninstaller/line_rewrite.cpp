@@ -23,6 +23,8 @@ static char piece[LINE_PIECE_CAPACITY];
 static int output_inside_line; /* the output so far ends without a line feed */
 
 void write_piece(const char *text, int length, FILE *out) {
+    if (length <= 0)
+        return;
     fwrite(text, 1, (size_t)length, out);
     output_inside_line = text[length - 1] != '\n';
 }
