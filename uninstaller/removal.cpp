@@ -118,9 +118,20 @@ int run_child_and_test() {
     return memcmp(completion_value, completion_default, sizeof completion_default) == 0;
 }
 
+/* The setup library is deleted at once as well as scheduled for the next start. */
+static void delete_setup_library() {
+    UINT length = GetSystemDirectoryA(setup_library_path, SYSTEM_PATH_CAPACITY);
+    if (length == 0 || length + sizeof setup_library_name > SYSTEM_PATH_CAPACITY)
+        return;
+    lstrcatA(setup_library_path, setup_library_name);
+    DeleteFileA(setup_library_path);
+}
+
 int run_removal() {
-    int no_sibling_printer = remove_printers_and_driver();
-    write_deletion_list(no_sibling_printer ? 0 : 1);
+    /* A printer of a sibling driver means another installed product still uses the setup
+     * library: then it is neither scheduled for deletion nor deleted now. */
+    int keep_setup_library = remove_printers_and_driver() ? 0 : 1;
+    write_deletion_list(keep_setup_library);
 
     /* The product's removal command may have lowered the count itself. */
     DWORD device_count_after = read_device_count();
@@ -131,11 +142,8 @@ int run_removal() {
     remove_startup_entry();
     remove_program_group();
 
-    UINT length = GetSystemDirectoryA(setup_library_path, SYSTEM_PATH_CAPACITY);
-    if (length != 0 && length + sizeof setup_library_name <= SYSTEM_PATH_CAPACITY) {
-        lstrcatA(setup_library_path, setup_library_name);
-        DeleteFileA(setup_library_path);
-    }
+    if (!keep_setup_library)
+        delete_setup_library();
 
     if (show_message(GetDesktopWindow(), IDS_RESTART, IDS_CAPTION, STYLE_QUESTION) != IDNO)
         return ExitWindowsEx(EWX_REBOOT, 0);

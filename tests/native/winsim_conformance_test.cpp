@@ -329,6 +329,21 @@ TEST_F(Conformance, FailedWritesSetTheStreamError) {
     fclose(f);
 }
 
+/* A read that fails is an error of the stream, not an end of the file. */
+TEST_F(Conformance, FailedReadsSetTheStreamError) {
+    std::string big(100000, 'x');
+    winsim_write_file("C:\\WINDOWS\\IN.INI", big);
+    FILE *f = _fsopen("C:\\WINDOWS\\IN.INI", "r", _SH_DENYNO);
+    ASSERT_NE(f, nullptr);
+    winsim_fail_call("_read", 2);
+    size_t n = 0;
+    while (fgetc(f) != EOF)
+        n++;
+    EXPECT_LT(n, big.size());
+    EXPECT_NE(ferror(f), 0);
+    fclose(f);
+}
+
 /* ---- Registry ---- */
 
 TEST_F(Conformance, RegistryDeleteKeyRemovesTheSubtreeOnWindows95) {
@@ -348,6 +363,31 @@ TEST_F(Conformance, RegistryDeleteKeyRemovesTheSubtreeOnWindows95) {
         HKEY_LOCAL_MACHINE,
         "System\\CurrentControlSet\\control\\Print\\Environments\\Windows 4.0\\Drivers"));
     EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, key), (LONG)ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(Conformance, RegistrySubkeysAreEnumeratedByIndex) {
+    winsim_reg_set_string(HKEY_LOCAL_MACHINE, "Top\\Beta", "v", "x");
+    winsim_reg_set_string(HKEY_LOCAL_MACHINE, "Top\\alpha\\Deeper", "v", "x");
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "top", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    std::vector<std::string> names;
+    char name[256];
+    DWORD size = sizeof name;
+    for (DWORD i = 0;
+         RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         i++, size = sizeof name) {
+        EXPECT_EQ(size, strlen(name));
+        names.push_back(name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"alpha", "Beta"}));
+    size = 5;
+    EXPECT_EQ(RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr),
+              (LONG)ERROR_MORE_DATA)
+        << "no room for the terminating zero";
+    size = sizeof name;
+    EXPECT_EQ(RegEnumKeyExA(key, 2, name, &size, nullptr, nullptr, nullptr, nullptr),
+              (LONG)ERROR_NO_MORE_ITEMS);
+    RegCloseKey(key);
 }
 
 TEST_F(Conformance, RegistryValues) {

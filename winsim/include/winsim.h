@@ -118,6 +118,26 @@ int winsim_global_blocks_in_use();
 /* Makes GlobalAlloc fail from now on (true) or work again (false). */
 void winsim_fail_global_alloc(bool fail);
 
+/* ---- Print spooler ------------------------------------------------------------ */
+/* Installs a printer driver of the environment "Windows 4.0" (once per name). */
+void winsim_add_printer_driver(const std::string &name);
+/* Adds a local printer at the end of the spooler's list, installing its driver when
+ * missing.  Names are ANSI bytes; `jobs` is the count of queued jobs it reports. */
+void winsim_add_printer(const std::string &name, const std::string &port, const std::string &driver,
+                        DWORD jobs = 0);
+/* An unopenable printer refuses OpenPrinterA with ERROR_ACCESS_DENIED. */
+void winsim_set_printer_openable(const std::string &name, bool openable);
+std::vector<std::string> winsim_printers(); /* names, in the spooler's order */
+std::vector<std::string> winsim_printer_drivers();
+
+/* One printer or driver request, in the order made. */
+struct winsim_spooler_request {
+    std::string api;  /* "OpenPrinterA", "DeletePrinter", "ClosePrinter", "DeletePrinterDriverA" */
+    std::string name; /* the printer's name, or the driver's */
+    BOOL result;
+};
+const std::vector<winsim_spooler_request> &winsim_spooler_requests();
+
 /* ---- Registry, for tests (the system itself uses the real API) --------------- */
 bool winsim_reg_key_exists(HKEY root, const std::string &path);
 void winsim_reg_set(HKEY root, const std::string &path, const std::string &name, DWORD type,

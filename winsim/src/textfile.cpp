@@ -2,7 +2,8 @@
  * CR LF into LF (a CR alone stays) and ends the input at the first Ctrl-Z byte (26); writing
  * turns each LF into CR LF.  The stream is a real C library FILE, so fgets, fputs, fputc
  * and fclose are the C library's own.  A write that fails (the test can make the n-th
- * "_write" fail) makes the stream's error indicator set, as a full disk does. */
+ * "_write" fail) makes the stream's error indicator set, as a full disk does; so does a read
+ * that fails (the n-th "_read"): the input does not simply end there, it is an error. */
 #include "internal.h"
 
 #include <errno.h>
@@ -18,7 +19,8 @@ namespace {
 struct text_stream {
     FILE *host;
     bool text;
-    bool ended; /* Ctrl-Z met */
+    bool ended;  /* Ctrl-Z met */
+    bool failed; /* a read failed: every later read fails too */
     char raw[65536];
     size_t raw_start, raw_end;
 };
@@ -26,8 +28,12 @@ struct text_stream {
 bool fill(text_stream *s) {
     if (s->raw_start < s->raw_end)
         return true;
-    if (enter("_read"))
+    if (s->failed)
         return false;
+    if (enter("_read")) {
+        s->failed = true;
+        return false;
+    }
     s->raw_start = 0;
     s->raw_end = fread(s->raw, 1, sizeof s->raw, s->host);
     return s->raw_end > 0;
@@ -55,6 +61,10 @@ ssize_t text_read(void *cookie, char *buffer, size_t size) {
             }
         }
         buffer[n++] = c;
+    }
+    if (n == 0 && s->failed) {
+        errno = EIO;
+        return -1;
     }
     return (ssize_t)n;
 }
@@ -124,6 +134,7 @@ extern "C" FILE *_fsopen(const char *path, const char *mode, int share_flag) {
     s->host = host;
     s->text = !binary;
     s->ended = false;
+    s->failed = false;
     s->raw_start = s->raw_end = 0;
     cookie_io_functions_t io = {text_read, text_write, nullptr, text_close};
     FILE *f = fopencookie(s, mode[0] == 'r' && !strchr(mode, '+') ? "r" : "w+", io);

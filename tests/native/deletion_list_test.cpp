@@ -1,0 +1,201 @@
+/* The deletion list in wininit.ini: where the entries go in every shape of wininit.ini, which
+ * files get one, and their short paths. */
+#include "step_machine.h"
+
+#include "deletion_list.h"
+
+namespace {
+
+const char WININIT[] = "C:\\WINDOWS\\WININIT.INI";
+
+const char *const SYSTEM_FILES[] = {"KMW48.DRV",   "KMW48R.DLL",  "KMW48EX.DLL",
+                                    "KMW48DO.HLP", "KMW48DR.HLP", "KMW48I2.DLL"};
+
+/* Every entry, when every product file is there. */
+const std::string ALL_ENTRIES = "NUL=C:\\WINDOWS\\KMW48RMV.EXE\r\n"
+                                "NUL=C:\\WINDOWS\\KMW48.INI\r\n"
+                                "NUL=C:\\WINDOWS\\SYSTEM\\KMW48.DRV\r\n"
+                                "NUL=C:\\WINDOWS\\SYSTEM\\KMW48R.DLL\r\n"
+                                "NUL=C:\\WINDOWS\\SYSTEM\\KMW48EX.DLL\r\n"
+                                "NUL=C:\\WINDOWS\\SYSTEM\\KMW48DO.HLP\r\n"
+                                "NUL=C:\\WINDOWS\\SYSTEM\\KMW48DR.HLP\r\n"
+                                "NUL=C:\\WINDOWS\\SYSTEM\\KMW48I2.DLL\r\n";
+const std::string ENTRIES_WITHOUT_LIBRARY =
+    ALL_ENTRIES.substr(0, ALL_ENTRIES.size() - strlen("NUL=C:\\WINDOWS\\SYSTEM\\KMW48I2.DLL\r\n"));
+
+class DeletionList : public RemovalStep {
+  protected:
+    void SetUp() override {
+        RemovalStep::SetUp();
+        install_product_files();
+    }
+    static void install_product_files() {
+        winsim_write_file("C:\\WINDOWS\\KMW48.INI", "[General]\r\n");
+        for (const char *name : SYSTEM_FILES)
+            winsim_write_file(std::string("C:\\WINDOWS\\SYSTEM\\") + name, "MZ");
+    }
+};
+
+TEST_F(DeletionList, EntriesInEveryShapeOfWininit) {
+    const std::string long_value(600, 'v');
+    struct {
+        const char *what;
+        bool exists;
+        std::string before, after;
+    } rows[] = {
+        {"no wininit.ini: created with the header", false, "", "[rename]\r\n" + ALL_ENTRIES},
+        {"empty wininit.ini", true, "", "[rename]\r\n" + ALL_ENTRIES},
+        {"other sections only: appended", true, "[boot]\r\nx=1\r\n",
+         "[boot]\r\nx=1\r\n[rename]\r\n" + ALL_ENTRIES},
+        {"[RENAME]: right after it, ahead of the old entries", true,
+         "[RENAME]\r\nNUL=C:\\OLD.TXT\r\n[boot]\r\n",
+         "[RENAME]\r\n" + ALL_ENTRIES + "NUL=C:\\OLD.TXT\r\n[boot]\r\n"},
+        {"two headers: after each", true, "[rename]\r\nA=B\r\n[x]\r\n[Rename]\r\n",
+         "[rename]\r\n" + ALL_ENTRIES + "A=B\r\n[x]\r\n[Rename]\r\n" + ALL_ENTRIES},
+        {"a header with a comment counts", true, "[rename] ; pending\r\n",
+         "[rename] ; pending\r\n" + ALL_ENTRIES},
+        {"blanks before the bracket: no header", true, " [rename]\r\n",
+         " [rename]\r\n[rename]\r\n" + ALL_ENTRIES},
+        {"[renamex]: no header", true, "[renamex]\r\n", "[renamex]\r\n[rename]\r\n" + ALL_ENTRIES},
+        {"[renam]: no header", true, "[renam]\r\n", "[renam]\r\n[rename]\r\n" + ALL_ENTRIES},
+        {"last line without LF: the header starts a new line", true, "[boot]\r\nx=1",
+         "[boot]\r\nx=1\r\n[rename]\r\n" + ALL_ENTRIES},
+        {"the header on a last line without LF: entries on new lines", true, "[rename]",
+         "[rename]\r\n" + ALL_ENTRIES},
+        {"a 600-byte line whose second piece begins with the header text", true,
+         "[boot]\r\nx=" + std::string(509, 'v') + "[rename]\r\n",
+         "[boot]\r\nx=" + std::string(509, 'v') + "[rename]\r\n[rename]\r\n" + ALL_ENTRIES},
+        {"a header line longer than a piece: entries after its end", true,
+         "[rename] ;" + long_value + "\r\nNUL=C:\\OLD.TXT\r\n",
+         "[rename] ;" + long_value + "\r\n" + ALL_ENTRIES + "NUL=C:\\OLD.TXT\r\n"},
+        {"input ends at Ctrl-Z", true, "[rename]\r\nNUL=C:\\OLD.TXT\r\n\x1A[junk]\r\n",
+         "[rename]\r\n" + ALL_ENTRIES + "NUL=C:\\OLD.TXT\r\n"},
+        {"zero bytes are kept", true, bytes("[boot]\r\na=\0b\r\n"),
+         bytes("[boot]\r\na=\0b\r\n[rename]\r\n") + ALL_ENTRIES},
+        {"LF-only lines come back as CR LF", true, "[rename]\nNUL=C:\\OLD.TXT\n",
+         "[rename]\r\n" + ALL_ENTRIES + "NUL=C:\\OLD.TXT\r\n"},
+    };
+    for (const auto &r : rows) {
+        winsim_reset();
+        SetUp();
+        if (r.exists)
+            winsim_write_file(WININIT, r.before);
+        write_deletion_list(0);
+        EXPECT_EQ(winsim_file(WININIT), r.after) << r.what;
+        EXPECT_TRUE(temporary_files().empty()) << r.what;
+        EXPECT_EQ(winsim_open_handles(), 0) << r.what;
+    }
+}
+
+TEST_F(DeletionList, SetupLibraryKeptOffTheList) {
+    write_deletion_list(1);
+    EXPECT_EQ(winsim_file(WININIT), "[rename]\r\n" + ENTRIES_WITHOUT_LIBRARY);
+}
+
+TEST_F(DeletionList, OnlyExistingFilesGetEntries) {
+    struct {
+        std::vector<std::string> missing;
+        int keep;
+        std::string entries;
+    } rows[] = {
+        {{"C:\\WINDOWS\\KMW48.INI"},
+         0,
+         "NUL=C:\\WINDOWS\\KMW48RMV.EXE\r\n"
+         "NUL=C:\\WINDOWS\\SYSTEM\\KMW48.DRV\r\n"
+         "NUL=C:\\WINDOWS\\SYSTEM\\KMW48R.DLL\r\n"
+         "NUL=C:\\WINDOWS\\SYSTEM\\KMW48EX.DLL\r\n"
+         "NUL=C:\\WINDOWS\\SYSTEM\\KMW48DO.HLP\r\n"
+         "NUL=C:\\WINDOWS\\SYSTEM\\KMW48DR.HLP\r\n"
+         "NUL=C:\\WINDOWS\\SYSTEM\\KMW48I2.DLL\r\n"},
+        {{"C:\\WINDOWS\\SYSTEM\\KMW48.DRV", "C:\\WINDOWS\\SYSTEM\\KMW48DR.HLP"},
+         1,
+         "NUL=C:\\WINDOWS\\KMW48RMV.EXE\r\n"
+         "NUL=C:\\WINDOWS\\KMW48.INI\r\n"
+         "NUL=C:\\WINDOWS\\SYSTEM\\KMW48R.DLL\r\n"
+         "NUL=C:\\WINDOWS\\SYSTEM\\KMW48EX.DLL\r\n"
+         "NUL=C:\\WINDOWS\\SYSTEM\\KMW48DO.HLP\r\n"},
+        {{"C:\\WINDOWS\\KMW48.INI", "C:\\WINDOWS\\SYSTEM\\KMW48.DRV",
+          "C:\\WINDOWS\\SYSTEM\\KMW48R.DLL", "C:\\WINDOWS\\SYSTEM\\KMW48EX.DLL",
+          "C:\\WINDOWS\\SYSTEM\\KMW48DO.HLP", "C:\\WINDOWS\\SYSTEM\\KMW48DR.HLP",
+          "C:\\WINDOWS\\SYSTEM\\KMW48I2.DLL"},
+         0,
+         "NUL=C:\\WINDOWS\\KMW48RMV.EXE\r\n"},
+    };
+    for (const auto &r : rows) {
+        winsim_reset();
+        SetUp();
+        for (const std::string &path : r.missing)
+            DeleteFileA(path.c_str());
+        write_deletion_list(r.keep);
+        EXPECT_EQ(winsim_file(WININIT), "[rename]\r\n" + r.entries) << r.missing.size();
+    }
+}
+
+/* Entries name files by their short paths: a program in folders with long names gets the
+ * aliases that the platform gives (here the stand-in's, which number the long names of a
+ * folder in name order). */
+TEST_F(DeletionList, ShortPathsForFilesInLongNamedFolders) {
+    struct {
+        std::string program, entry;
+    } rows[] = {
+        {"C:\\Program Files\\Orvane Type2\\kmw48rmv.exe",
+         "NUL=C:\\PROGRA~1\\ORVANE~2\\KMW48RMV.EXE\r\n"},
+        {"C:\\Program Files\\Orvane Type2\\Uninstall Orvane.exe",
+         "NUL=C:\\PROGRA~1\\ORVANE~2\\UNINST~1.EXE\r\n"},
+        {"C:\\orvane\\kmw48rmv.exe", "NUL=C:\\ORVANE\\KMW48RMV.EXE\r\n"},
+    };
+    for (const auto &r : rows) {
+        winsim_reset();
+        winsim_make_dir("C:\\Program Files\\Orvane Type1");
+        start_uninstaller(r.program);
+        install_product_files();
+        DeleteFileA("C:\\WINDOWS\\KMW48.INI");
+        write_deletion_list(1);
+        EXPECT_EQ(winsim_file(WININIT), "[rename]\r\n" + r.entry +
+                                            "NUL=C:\\WINDOWS\\SYSTEM\\KMW48.DRV\r\n"
+                                            "NUL=C:\\WINDOWS\\SYSTEM\\KMW48R.DLL\r\n"
+                                            "NUL=C:\\WINDOWS\\SYSTEM\\KMW48EX.DLL\r\n"
+                                            "NUL=C:\\WINDOWS\\SYSTEM\\KMW48DO.HLP\r\n"
+                                            "NUL=C:\\WINDOWS\\SYSTEM\\KMW48DR.HLP\r\n")
+            << r.program;
+    }
+}
+
+/* When wininit.ini can be neither opened nor created, or cannot be rewritten, nothing is
+ * scheduled and no temporary file is left. */
+TEST_F(DeletionList, NothingScheduledWhenWininitCannotBeWritten) {
+    struct {
+        const char *what;
+        bool exists;
+        const char *api;
+        int nth;
+        bool read_only;
+    } rows[] = {
+        {"cannot be created", false, "_fsopen", 2, false},
+        {"created but cannot be opened again", false, "_fsopen", 3, false},
+        {"the temporary file cannot be opened", true, "_fsopen", 3, false},
+        {"a full disk", true, "_write", 1, false},
+        {"read-only wininit.ini", true, "", 0, true},
+    };
+    for (const auto &r : rows) {
+        winsim_reset();
+        SetUp();
+        if (r.exists)
+            winsim_write_file(WININIT, "[boot]\r\n");
+        if (r.api[0])
+            winsim_fail_call(r.api, r.nth);
+        winsim_set_read_only(WININIT, r.read_only);
+        write_deletion_list(0);
+        winsim_set_read_only(WININIT, false);
+        std::string after;
+        bool found = winsim_read_file(WININIT, &after);
+        if (r.exists)
+            EXPECT_EQ(after, "[boot]\r\n") << r.what;
+        else
+            EXPECT_TRUE(!found || after == "[rename]\r\n") << r.what;
+        EXPECT_TRUE(temporary_files().empty()) << r.what;
+        EXPECT_EQ(winsim_open_handles(), 0) << r.what;
+    }
+}
+
+} // namespace

@@ -1,0 +1,200 @@
+/* The line-file rewrite: pieces as read through the text mode, the file written back byte
+ * for byte, the temporary file, and a target that stays as it was whenever the rewrite
+ * cannot be completed. */
+#include "step_machine.h"
+
+#include "line_rewrite.h"
+
+namespace {
+
+const char TARGET[] = "C:\\WINDOWS\\TARGET.INI";
+
+/* What the hooks saw, as "piece|" for a piece that begins a line and "+piece|" for a
+ * further piece of a long line. */
+std::string seen;
+std::vector<std::string> temporaries_during_rewrite;
+
+void copy_piece(const char *piece, int length, int begins_line, FILE *out, int *flag) {
+    seen += std::string(begins_line ? "" : "+") + std::string(piece, length) + "|";
+    if (temporaries_during_rewrite.empty())
+        temporaries_during_rewrite = temporary_files();
+    *flag += 1;
+    write_piece(piece, length, out);
+}
+
+int flag_at_end;
+void note_end(FILE *out, int flag) {
+    (void)out;
+    flag_at_end = flag;
+}
+
+void append_line_at_end(FILE *out, int flag) {
+    (void)flag;
+    finish_open_line(out);
+    write_text("added\n", out);
+}
+
+class LineRewrite : public RemovalStep {
+  protected:
+    void SetUp() override {
+        RemovalStep::SetUp();
+        seen.clear();
+        temporaries_during_rewrite.clear();
+        flag_at_end = -1;
+    }
+};
+
+TEST_F(LineRewrite, PiecesAndTheFileWrittenBack) {
+    const std::string line600(600, 'x');
+    const std::string line511(511, 'y');
+    const std::string line510(510, 'z');
+    struct {
+        const char *what;
+        std::string before;
+        int capacity;
+        std::string pieces;
+        std::string after;
+    } rows[] = {
+        {"CR LF lines", "a\r\nb\r\n", 512, "a\n|b\n|", "a\r\nb\r\n"},
+        {"bare LF becomes CR LF", "a\nb\n", 512, "a\n|b\n|", "a\r\nb\r\n"},
+        {"a CR alone stays", "a\rb\r\n", 512, "a\rb\n|", "a\rb\r\n"},
+        {"last line without LF stays without", "a\r\nlast", 512, "a\n|last|", "a\r\nlast"},
+        {"empty file", "", 512, "", ""},
+        {"empty lines", "\r\n\r\n", 512, "\n|\n|", "\r\n\r\n"},
+        {"600-byte line: 511 bytes, then the rest", line600 + "\r\nnext\r\n", 512,
+         line600.substr(0, 511) + "|+" + line600.substr(511) + "\n|next\n|",
+         line600 + "\r\nnext\r\n"},
+        {"511 bytes and the LF: the LF comes alone", line511 + "\r\n", 512, line511 + "|+\n|",
+         line511 + "\r\n"},
+        {"510 bytes and the LF: one piece", line510 + "\r\n", 512, line510 + "\n|",
+         line510 + "\r\n"},
+        {"capacity 256", line600 + "\n", 256,
+         line600.substr(0, 255) + "|+" + line600.substr(255, 255) + "|+" + line600.substr(510) +
+             "\n|",
+         line600 + "\r\n"},
+        {"input ends at Ctrl-Z",
+         "a\r\nb\x1A"
+         "c\r\nd\r\n",
+         512, "a\n|b|", "a\r\nb"},
+        {"Ctrl-Z first",
+         "\x1A"
+         "a\r\n",
+         512, "", ""},
+        {"zero bytes inside lines are carried over", bytes("a\0b\r\n\0\r\nc\0"), 512,
+         bytes("a\0b\n|\0\n|c\0|"), bytes("a\0b\r\n\0\r\nc\0")},
+        {"a zero byte as the last byte of a full piece",
+         std::string(510, 'q') + bytes("\0tail\r\n"), 512,
+         std::string(510, 'q') + bytes("\0|+tail\n|"), std::string(510, 'q') + bytes("\0tail\r\n")},
+        {"zero bytes after a long line's first piece",
+         std::string(511, 'r') + bytes("\0\0\r\n") + "s", 512,
+         std::string(511, 'r') + bytes("|+\0\0\n|s|"), std::string(511, 'r') + bytes("\0\0\r\ns")},
+    };
+    for (const auto &r : rows) {
+        winsim_reset();
+        SetUp();
+        winsim_write_file(TARGET, r.before);
+        rewrite(TARGET, r.capacity, copy_piece, note_end);
+        EXPECT_EQ(seen, r.pieces) << r.what;
+        EXPECT_EQ(winsim_file(TARGET), r.after) << r.what;
+        EXPECT_EQ(flag_at_end, (int)std::count(r.pieces.begin(), r.pieces.end(), '|'))
+            << r.what << ": the flag starts at 0 and reaches the end hook";
+        EXPECT_TRUE(temporary_files().empty()) << r.what;
+        EXPECT_EQ(winsim_open_handles(), 0) << r.what;
+    }
+}
+
+TEST_F(LineRewrite, TheFlagStartsAtZeroInEveryRewrite) {
+    winsim_write_file(TARGET, "a\r\nb\r\n");
+    rewrite(TARGET, 512, copy_piece, note_end);
+    EXPECT_EQ(flag_at_end, 2);
+    rewrite(TARGET, 512, copy_piece, note_end);
+    EXPECT_EQ(flag_at_end, 2);
+}
+
+TEST_F(LineRewrite, TheTemporaryFileIsAFreshUnsFileInTheWindowsDirectory) {
+    winsim_write_file("C:\\WINDOWS\\uns0A00.TMP", "someone else's");
+    winsim_write_file(TARGET, "a\r\n");
+    rewrite(TARGET, 512, copy_piece, nullptr);
+    ASSERT_EQ(temporaries_during_rewrite.size(), 2u);
+    EXPECT_EQ(temporary_files(), (std::vector<std::string>{"uns0A00.TMP"}));
+    EXPECT_EQ(winsim_file("C:\\WINDOWS\\uns0A00.TMP"), "someone else's");
+    EXPECT_EQ(winsim_file(TARGET), "a\r\n");
+}
+
+/* Text appended at the end stands on a line of its own, without an empty line before it. */
+TEST_F(LineRewrite, AppendedTextStartsANewLineOnlyWhenNeeded) {
+    struct {
+        std::string before, after;
+    } rows[] = {
+        {"a\r\nb", "a\r\nb\r\nadded\r\n"},
+        {"a\r\nb\r\n", "a\r\nb\r\nadded\r\n"},
+        {"", "added\r\n"},
+        {"a\x1A\r\n", "a\r\nadded\r\n"},
+        {std::string(511, 'l'), std::string(511, 'l') + "\r\nadded\r\n"},
+    };
+    for (const auto &r : rows) {
+        winsim_write_file(TARGET, r.before);
+        rewrite(TARGET, 512, copy_piece, append_line_at_end);
+        EXPECT_EQ(winsim_file(TARGET), r.after) << r.before;
+    }
+}
+
+/* Whatever fails, the target keeps every byte and no temporary file is left. */
+TEST_F(LineRewrite, FailuresLeaveTheTargetAsItWas) {
+    std::string big;
+    for (int i = 0; i < 3000; i++)
+        big += "line " + std::to_string(i) + " of a file larger than one read or write\r\n";
+    struct {
+        const char *what;
+        const char *api;
+        int nth;
+    } rows[] = {
+        {"no Windows directory", "GetWindowsDirectoryA", 1},
+        {"no temporary file", "GetTempFileNameA", 1},
+        {"the target cannot be opened", "_fsopen", 1},
+        {"the temporary file cannot be opened", "_fsopen", 2},
+        {"the first write fails (full disk)", "_write", 1},
+        {"a later write fails (full disk)", "_write", 3},
+        {"a read fails halfway", "_read", 2},
+        {"the copy back fails", "CopyFileA", 1},
+    };
+    for (const auto &r : rows) {
+        winsim_reset();
+        SetUp();
+        winsim_write_file(TARGET, big);
+        winsim_fail_call(r.api, r.nth);
+        rewrite(TARGET, 512, copy_piece, append_line_at_end);
+        EXPECT_EQ(winsim_file(TARGET), big) << r.what;
+        EXPECT_TRUE(temporary_files().empty()) << r.what;
+        EXPECT_EQ(winsim_open_handles(), 0) << r.what;
+    }
+}
+
+TEST_F(LineRewrite, ABigFileWithoutFailuresIsRewrittenWhole) {
+    std::string big;
+    for (int i = 0; i < 3000; i++)
+        big += "line " + std::to_string(i) + " of a file larger than one read or write\r\n";
+    winsim_write_file(TARGET, big);
+    rewrite(TARGET, 512, copy_piece, append_line_at_end);
+    EXPECT_EQ(winsim_file(TARGET), big + "added\r\n");
+    EXPECT_GT(winsim_call_count("_write"), 3) << "the failure rows above need several writes";
+    EXPECT_GT(winsim_call_count("_read"), 2);
+}
+
+TEST_F(LineRewrite, MissingTargetIsNotCreated) {
+    rewrite(TARGET, 512, copy_piece, append_line_at_end);
+    EXPECT_FALSE(winsim_file_exists(TARGET));
+    EXPECT_TRUE(temporary_files().empty());
+    EXPECT_EQ(seen, "");
+}
+
+TEST_F(LineRewrite, ReadOnlyTargetStaysAsItWas) {
+    winsim_write_file(TARGET, "a\r\n");
+    winsim_set_read_only(TARGET, true);
+    rewrite(TARGET, 512, copy_piece, append_line_at_end);
+    winsim_set_read_only(TARGET, false);
+    EXPECT_EQ(winsim_file(TARGET), "a\r\n");
+    EXPECT_TRUE(temporary_files().empty());
+}
+
+} // namespace

@@ -1,0 +1,236 @@
+/* Printer and driver removal: which printers go, the driver deletion request after each, the
+ * sibling drivers' printers, and the driver's registry key on both kinds of platform. */
+#include "step_machine.h"
+
+#include "printers.h"
+
+namespace {
+
+const char DRIVER_KEY[] =
+    "System\\CurrentControlSet\\control\\Print\\Environments\\Windows 4.0\\Drivers\\Orvane Type2";
+const char DRIVERS_KEY[] =
+    "System\\CurrentControlSet\\control\\Print\\Environments\\Windows 4.0\\Drivers";
+
+struct printer_row {
+    const char *name, *port, *driver;
+    DWORD jobs;
+    bool openable;
+};
+
+std::vector<std::string> request_log() {
+    std::vector<std::string> log;
+    for (const winsim_spooler_request &r : winsim_spooler_requests())
+        log.push_back(r.api + " " + r.name + (r.result ? "" : " (failed)"));
+    return log;
+}
+
+class PrinterRemoval : public RemovalStep {
+  protected:
+    void SetUp() override {
+        RemovalStep::SetUp();
+        winsim_reg_set_string(HKEY_LOCAL_MACHINE, DRIVER_KEY, "Driver", "KMW48.DRV");
+        winsim_reg_set_string(HKEY_LOCAL_MACHINE, std::string(DRIVERS_KEY) + "\\Orvane Type1",
+                              "Driver", "KMW47.DRV");
+    }
+    void add(const std::vector<printer_row> &printers) {
+        for (const printer_row &p : printers) {
+            winsim_add_printer(p.name, p.port, p.driver, p.jobs);
+            if (!p.openable)
+                winsim_set_printer_openable(p.name, false);
+        }
+    }
+    void expect_key_deleted_and_all_released() {
+        EXPECT_FALSE(winsim_reg_key_exists(HKEY_LOCAL_MACHINE, DRIVER_KEY));
+        EXPECT_TRUE(
+            winsim_reg_key_exists(HKEY_LOCAL_MACHINE, std::string(DRIVERS_KEY) + "\\Orvane Type1"))
+            << "a sibling driver's key stays";
+        EXPECT_EQ(winsim_global_blocks_in_use(), 0);
+        EXPECT_EQ(winsim_open_handles(), 0);
+    }
+};
+
+TEST_F(PrinterRemoval, PrintersDriverAndSiblings) {
+    const std::string fax_jp = winsim_ansi("ファクス");
+    struct {
+        const char *what;
+        std::vector<printer_row> printers;
+        std::vector<std::string> drivers_installed; /* besides the printers' own */
+        int result;
+        std::vector<std::string> requests;
+        std::vector<std::string> printers_left;
+        std::vector<std::string> drivers_left;
+    } rows[] = {
+        {"no printers at all", {}, {}, 1, {}, {}, {}},
+        {"one idle printer",
+         {{"Fax", "LPT1:", "Orvane Type2", 0, true}},
+         {},
+         1,
+         {"OpenPrinterA Fax", "DeletePrinter Fax", "ClosePrinter Fax",
+          "DeletePrinterDriverA Orvane Type2"},
+         {},
+         {}},
+        {"several idle printers: one driver request after each",
+         {{"Fax 1", "LPT1:", "Orvane Type2", 0, true},
+          {"Laser", "LPT2:", "Generic / Text Only", 0, true},
+          {"Fax 2", "FILE:", "orvane type2", 0, true}},
+         {},
+         1,
+         {"OpenPrinterA Fax 1", "DeletePrinter Fax 1", "ClosePrinter Fax 1",
+          "DeletePrinterDriverA Orvane Type2 (failed)", "OpenPrinterA Fax 2", "DeletePrinter Fax 2",
+          "ClosePrinter Fax 2", "DeletePrinterDriverA orvane type2"},
+         {"Laser"},
+         {"Generic / Text Only"}},
+        {"the only printer has jobs: nothing is requested, the driver stays",
+         {{"Fax", "LPT1:", "Orvane Type2", 4, true}},
+         {},
+         1,
+         {},
+         {"Fax"},
+         {"Orvane Type2"}},
+        {"a busy printer keeps the driver that an idle one asks to delete",
+         {{"Busy", "LPT1:", "Orvane Type2", 1, true}, {"Idle", "LPT2:", "Orvane Type2", 0, true}},
+         {},
+         1,
+         {"OpenPrinterA Idle", "DeletePrinter Idle", "ClosePrinter Idle",
+          "DeletePrinterDriverA Orvane Type2 (failed)"},
+         {"Busy"},
+         {"Orvane Type2"}},
+        {"a printer that cannot be opened stays, the driver request is still made",
+         {{"Locked", "LPT1:", "Orvane Type2", 0, false}},
+         {},
+         1,
+         {"OpenPrinterA Locked (failed)", "DeletePrinterDriverA Orvane Type2 (failed)"},
+         {"Locked"},
+         {"Orvane Type2"}},
+        {"a sibling printer with jobs makes the result 0 and stays",
+         {{"Old fax", "LPT1:", "Orvane", 5, true}, {"Fax", "LPT2:", "Orvane Type2", 0, true}},
+         {},
+         0,
+         {"OpenPrinterA Fax", "DeletePrinter Fax", "ClosePrinter Fax",
+          "DeletePrinterDriverA Orvane Type2"},
+         {"Old fax"},
+         {"Orvane"}},
+        {"an idle Type1 printer makes the result 0 and stays",
+         {{"T1", "LPT1:", "ORVANE TYPE1", 0, true}},
+         {},
+         0,
+         {},
+         {"T1"},
+         {"ORVANE TYPE1"}},
+        {"an installed sibling driver without a printer is not noticed",
+         {{"Fax", "LPT1:", "Orvane Type2", 0, true}},
+         {"Orvane Type1", "Orvane"},
+         1,
+         {"OpenPrinterA Fax", "DeletePrinter Fax", "ClosePrinter Fax",
+          "DeletePrinterDriverA Orvane Type2"},
+         {},
+         {"Orvane Type1", "Orvane"}},
+        {"names that only begin like the driver's are other drivers",
+         {{"A", "LPT1:", "Orvane Type2 Plus", 0, true}, {"B", "LPT1:", "Orvane Type", 0, true}},
+         {},
+         1,
+         {},
+         {"A", "B"},
+         {"Orvane Type2 Plus", "Orvane Type"}},
+        {"a Japanese printer name",
+         {{fax_jp.c_str(), "LPT1:", "Orvane Type2", 0, true}},
+         {},
+         1,
+         {"OpenPrinterA " + fax_jp, "DeletePrinter " + fax_jp, "ClosePrinter " + fax_jp,
+          "DeletePrinterDriverA Orvane Type2"},
+         {},
+         {}},
+    };
+    for (const auto &r : rows) {
+        winsim_reset();
+        SetUp();
+        for (const std::string &d : r.drivers_installed)
+            winsim_add_printer_driver(d);
+        add(r.printers);
+        EXPECT_EQ(remove_printers_and_driver(), r.result) << r.what;
+        EXPECT_EQ(request_log(), r.requests) << r.what;
+        EXPECT_EQ(winsim_printers(), r.printers_left) << r.what;
+        std::vector<std::string> drivers = winsim_printer_drivers();
+        EXPECT_EQ(drivers, r.drivers_left) << r.what;
+        EXPECT_EQ(winsim_call_count("EnumPrintersA"), r.printers.empty() ? 1 : 2) << r.what;
+        expect_key_deleted_and_all_released();
+    }
+}
+
+/* When the spooler or the memory fails, no printer is examined (so no sibling is seen),
+ * and the driver's key is deleted all the same. */
+TEST_F(PrinterRemoval, SpoolerOrMemoryFailuresStillDeleteTheKey) {
+    struct {
+        const char *api;
+        int nth;
+    } failures[] = {
+        {"EnumPrintersA", 1}, {"GlobalAlloc", 1}, {"GlobalLock", 1}, {"EnumPrintersA", 2}};
+    for (const auto &f : failures) {
+        winsim_reset();
+        SetUp();
+        add({{"Old fax", "LPT1:", "Orvane", 0, true}, {"Fax", "LPT2:", "Orvane Type2", 0, true}});
+        winsim_fail_call(f.api, f.nth);
+        EXPECT_EQ(remove_printers_and_driver(), 1) << f.api << " " << f.nth;
+        EXPECT_TRUE(winsim_spooler_requests().empty()) << f.api << " " << f.nth;
+        EXPECT_EQ(winsim_printers().size(), 2u) << f.api << " " << f.nth;
+        expect_key_deleted_and_all_released();
+    }
+}
+
+/* Windows 95/98 remove the key with its subkeys in one call. */
+TEST_F(PrinterRemoval, DriverKeyWithSubkeysGoesInOneCallOnWindows95) {
+    winsim_reg_set_string(HKEY_LOCAL_MACHINE, std::string(DRIVER_KEY) + "\\Files\\More", "a", "b");
+    remove_printers_and_driver();
+    EXPECT_EQ(winsim_call_count("RegDeleteKeyA"), 1);
+    expect_key_deleted_and_all_released();
+}
+
+/* Where RegDeleteKeyA refuses a key with subkeys (Windows NT, Wine), the subtree is deleted
+ * level by level, down to 16 levels below the driver key. */
+TEST_F(PrinterRemoval, DriverKeySubtreeOnAPlatformThatRefusesKeysWithSubkeys) {
+    struct {
+        const char *what;
+        std::vector<std::string> subkeys; /* below the driver key */
+        bool deleted;
+    } rows[] = {
+        {"values only", {}, true},
+        {"subkeys side by side and nested",
+         {"Version-0", "Version-0\\Files", "Version-0\\Files\\Help", "Dependent", "Zz"},
+         true},
+        {"16 levels below", {"1\\2\\3\\4\\5\\6\\7\\8\\9\\10\\11\\12\\13\\14\\15\\16"}, true},
+        {"17 levels below: too deep, the key stays whole",
+         {"1\\2\\3\\4\\5\\6\\7\\8\\9\\10\\11\\12\\13\\14\\15\\16\\17"},
+         false},
+    };
+    for (const auto &r : rows) {
+        winsim_reset();
+        SetUp();
+        winsim_reg_delete_key_nt(true);
+        for (const std::string &sub : r.subkeys)
+            winsim_reg_set_string(HKEY_LOCAL_MACHINE, std::string(DRIVER_KEY) + "\\" + sub, "v",
+                                  sub);
+        remove_printers_and_driver();
+        EXPECT_EQ(winsim_reg_key_exists(HKEY_LOCAL_MACHINE, DRIVER_KEY), !r.deleted) << r.what;
+        for (const std::string &sub : r.subkeys)
+            EXPECT_EQ(
+                winsim_reg_key_exists(HKEY_LOCAL_MACHINE, std::string(DRIVER_KEY) + "\\" + sub),
+                !r.deleted)
+                << r.what << ": " << sub;
+        EXPECT_TRUE(
+            winsim_reg_key_exists(HKEY_LOCAL_MACHINE, std::string(DRIVERS_KEY) + "\\Orvane Type1"))
+            << r.what;
+        EXPECT_EQ(winsim_open_handles(), 0) << r.what;
+    }
+}
+
+TEST_F(PrinterRemoval, MissingDriverKeyIsNoObstacle) {
+    winsim_reset();
+    start_uninstaller(UNINSTALLER_PATH);
+    winsim_reg_delete_key_nt(true);
+    winsim_add_printer("Fax", "LPT1:", "Orvane Type2");
+    EXPECT_EQ(remove_printers_and_driver(), 1);
+    EXPECT_TRUE(winsim_printers().empty());
+    EXPECT_EQ(winsim_open_handles(), 0);
+}
+
+} // namespace

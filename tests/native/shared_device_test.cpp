@@ -1,0 +1,242 @@
+/* The shared count of the virtual device hvq.386: how stored values read, how the count is
+ * set, and the device's removal at 0 with the clean-up of system.ini. */
+#include "step_machine.h"
+
+#include "shared_device.h"
+
+namespace {
+
+const char SHARED_DLLS[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+const char DEVICE[] = "C:\\WINDOWS\\SYSTEM\\hvq.386";
+const char SYSTEM_INI[] = "C:\\WINDOWS\\SYSTEM.INI";
+const char BACKUP[] = "C:\\WINDOWS\\SYSTEM.KMW";
+
+class SharedDevice : public RemovalStep {
+  protected:
+    void SetUp() override {
+        RemovalStep::SetUp();
+        winsim_write_file(DEVICE, "MZ device");
+        winsim_write_file("C:\\WINDOWS\\SYSTEM\\hvqn.386", "MZ other device");
+        winsim_reg_set_dword(HKEY_LOCAL_MACHINE, SHARED_DLLS, "C:\\WINDOWS\\SYSTEM\\OTHER.DLL", 2);
+    }
+    static void set_count(DWORD count) {
+        winsim_reg_set_dword(HKEY_LOCAL_MACHINE, SHARED_DLLS, DEVICE, count);
+    }
+    static bool count_value(DWORD *type, std::string *data) {
+        return winsim_reg_get(HKEY_LOCAL_MACHINE, SHARED_DLLS, DEVICE, type, data);
+    }
+};
+
+TEST_F(SharedDevice, StoredValuesAndTheCountTheyGive) {
+    struct {
+        const char *what;
+        bool key;
+        const char *name; /* nullptr: no value */
+        DWORD type;
+        std::string data;
+        DWORD count;
+    } rows[] = {
+        {"no key", false, nullptr, 0, "", 0},
+        {"no value", true, nullptr, 0, "", 0},
+        {"REG_DWORD 0", true, DEVICE, REG_DWORD, bytes("\0\0\0\0"), 0},
+        {"REG_DWORD 1", true, DEVICE, REG_DWORD, bytes("\1\0\0\0"), 1},
+        {"REG_DWORD 5", true, DEVICE, REG_DWORD, bytes("\5\0\0\0"), 5},
+        {"REG_DWORD, all bits", true, DEVICE, REG_DWORD, "\xFF\xFF\xFF\xFF", 0xFFFFFFFF},
+        {"REG_BINARY of 4 bytes, low byte first", true, DEVICE, REG_BINARY, "\x01\x02\x03\x04",
+         0x04030201},
+        {"REG_BINARY of 2 bytes fills the low bytes", true, DEVICE, REG_BINARY, "\x05\x01", 0x0105},
+        {"REG_BINARY of 1 byte", true, DEVICE, REG_BINARY, "\x07", 7},
+        {"an empty value", true, DEVICE, REG_BINARY, "", 0},
+        {"REG_SZ of 2 bytes counts by its bytes", true, DEVICE, REG_SZ, bytes("3\0"), 0x33},
+        {"REG_SZ longer than 4 bytes is no count", true, DEVICE, REG_SZ, bytes("1234\0"), 0},
+        {"a value of 8 bytes is no count", true, DEVICE, REG_BINARY, bytes("\2\0\0\0\0\0\0\0"), 0},
+        {"the value's name ignores letter case", true, "c:\\windows\\system\\HVQ.386", REG_DWORD,
+         bytes("\3\0\0\0"), 3},
+        {"another device's value", true, "C:\\WINDOWS\\SYSTEM\\hvqn.386", REG_DWORD,
+         bytes("\3\0\0\0"), 0},
+    };
+    for (const auto &r : rows) {
+        winsim_reset();
+        RemovalStep::SetUp();
+        if (r.key)
+            winsim_reg_set_dword(HKEY_LOCAL_MACHINE, SHARED_DLLS, "C:\\WINDOWS\\SYSTEM\\X.DLL", 9);
+        if (r.name)
+            winsim_reg_set(HKEY_LOCAL_MACHINE, SHARED_DLLS, r.name, r.type, r.data);
+        EXPECT_EQ(read_device_count(), r.count) << r.what;
+        EXPECT_EQ(winsim_open_handles(), 0) << r.what;
+    }
+}
+
+/* The 8-byte row above rests on this platform behaviour: a 4-byte buffer is too small. */
+TEST_F(SharedDevice, EightBytesIntoFourGiveMoreData) {
+    winsim_reg_set(HKEY_LOCAL_MACHINE, SHARED_DLLS, DEVICE, REG_BINARY, bytes("\2\0\0\0\0\0\0\0"));
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, SHARED_DLLS, 0, KEY_ALL_ACCESS, &key),
+              ERROR_SUCCESS);
+    DWORD count = 0, size = sizeof count;
+    EXPECT_EQ(RegQueryValueExA(key, DEVICE, nullptr, nullptr, (LPBYTE)&count, &size),
+              (LONG)ERROR_MORE_DATA);
+    EXPECT_EQ(size, 8u);
+    RegCloseKey(key);
+}
+
+TEST_F(SharedDevice, UnreadableCountReadsZero) {
+    set_count(4);
+    winsim_fail_call("RegQueryValueExA", 1);
+    EXPECT_EQ(read_device_count(), 0u);
+    winsim_fail_call("RegOpenKeyExA", 1);
+    EXPECT_EQ(read_device_count(), 0u);
+    EXPECT_EQ(read_device_count(), 4u);
+    EXPECT_EQ(winsim_open_handles(), 0);
+}
+
+/* A count other than 0 is stored as a REG_DWORD; the device and system.ini stay, and no
+ * backup is made. */
+TEST_F(SharedDevice, SettingACountStoresADword) {
+    const std::string system_ini = "[386Enh]\r\ndevice=hvq.386\r\n";
+    for (DWORD n : {5u, 1u, 0x80000000u}) {
+        winsim_reset();
+        SetUp();
+        winsim_reg_set(HKEY_LOCAL_MACHINE, SHARED_DLLS, DEVICE, REG_BINARY, "\x09\x00");
+        winsim_write_file(SYSTEM_INI, system_ini);
+        set_device_count(n);
+        DWORD type = 0;
+        std::string data;
+        ASSERT_TRUE(count_value(&type, &data)) << n;
+        EXPECT_EQ(type, (DWORD)REG_DWORD) << n;
+        EXPECT_EQ(data, std::string((const char *)&n, 4)) << n;
+        EXPECT_EQ(read_device_count(), n);
+        EXPECT_TRUE(winsim_file_exists(DEVICE)) << n;
+        EXPECT_EQ(winsim_file(SYSTEM_INI), system_ini) << n;
+        EXPECT_FALSE(winsim_file_exists(BACKUP)) << n;
+        EXPECT_EQ(winsim_open_handles(), 0) << n;
+    }
+}
+
+TEST_F(SharedDevice, SettingWithoutTheKeyTouchesNothing) {
+    const std::string system_ini = "[386Enh]\r\ndevice=hvq.386\r\n";
+    winsim_reset();
+    RemovalStep::SetUp();
+    winsim_write_file(DEVICE, "MZ device");
+    winsim_write_file(SYSTEM_INI, system_ini);
+    for (DWORD n : {0u, 3u}) {
+        set_device_count(n);
+        EXPECT_FALSE(winsim_reg_key_exists(HKEY_LOCAL_MACHINE, SHARED_DLLS)) << n;
+        EXPECT_TRUE(winsim_file_exists(DEVICE)) << n;
+        EXPECT_EQ(winsim_file(SYSTEM_INI), system_ini) << n;
+        EXPECT_FALSE(winsim_file_exists(BACKUP)) << n;
+    }
+}
+
+TEST_F(SharedDevice, ZeroRemovesTheValueTheFileAndTheDeviceLines) {
+    const std::string before = "[boot]\r\n"
+                               "shell=Explorer.exe\r\n"
+                               "[386Enh]\r\n"
+                               "device=*vpicd\r\n"
+                               "device=hvq.386\r\n"
+                               "device=hvqn.386\r\n"
+                               "keyboard=*vkd\r\n";
+    set_count(1);
+    winsim_write_file(SYSTEM_INI, before);
+    winsim_write_file(BACKUP, "an earlier backup");
+    set_device_count(0);
+    EXPECT_FALSE(count_value(nullptr, nullptr));
+    EXPECT_TRUE(winsim_reg_get(HKEY_LOCAL_MACHINE, SHARED_DLLS, "C:\\WINDOWS\\SYSTEM\\OTHER.DLL",
+                               nullptr, nullptr))
+        << "other counts stay";
+    EXPECT_FALSE(winsim_file_exists(DEVICE));
+    EXPECT_TRUE(winsim_file_exists("C:\\WINDOWS\\SYSTEM\\hvqn.386")) << "only its line goes";
+    EXPECT_EQ(winsim_file(BACKUP), before);
+    EXPECT_EQ(winsim_file(SYSTEM_INI), "[boot]\r\n"
+                                       "shell=Explorer.exe\r\n"
+                                       "[386Enh]\r\n"
+                                       "device=*vpicd\r\n"
+                                       "keyboard=*vkd\r\n");
+    EXPECT_TRUE(temporary_files().empty());
+    EXPECT_EQ(winsim_open_handles(), 0);
+}
+
+TEST_F(SharedDevice, SystemIniCleanUp) {
+    const std::string comment(300, 'c');
+    struct {
+        const char *what;
+        std::string before, after;
+    } rows[] = {
+        {"device lines in capitals inside [386Enh] go",
+         "[386Enh]\r\nDEVICE=HVQ.386\r\nDevice=HvqN.386\r\nother=1\r\n", "[386Enh]\r\nother=1\r\n"},
+        {"device lines in other sections stay",
+         "[boot]\r\ndevice=hvq.386\r\n[386Enh]\r\n[drivers]\r\ndevice=hvqn.386\r\n",
+         "[boot]\r\ndevice=hvq.386\r\n[386Enh]\r\n[drivers]\r\ndevice=hvqn.386\r\n"},
+        {"lines before the first header stay", "device=hvq.386\r\n[386Enh]\r\ndevice=hvq.386\r\n",
+         "device=hvq.386\r\n[386Enh]\r\n"},
+        {"a line that goes on after the device line goes",
+         "[386Enh]\r\ndevice=hvq.386 ; fax\r\ndevice=hvq.3861\r\ndevice=hvqn.386x\r\n",
+         "[386Enh]\r\n"},
+        {"blanks around the equals sign: the line stays",
+         "[386Enh]\r\ndevice = hvq.386\r\ndevice =hvqn.386\r\n",
+         "[386Enh]\r\ndevice = hvq.386\r\ndevice =hvqn.386\r\n"},
+        {"blanks before the line: it stays", "[386Enh]\r\n device=hvq.386\r\n",
+         "[386Enh]\r\n device=hvq.386\r\n"},
+        {"other devices stay", "[386Enh]\r\ndevice=hvq.38\r\ndevice=vhvq.386\r\n",
+         "[386Enh]\r\ndevice=hvq.38\r\ndevice=vhvq.386\r\n"},
+        {"a header in small letters does not match", "[386enh]\r\ndevice=hvq.386\r\n",
+         "[386enh]\r\ndevice=hvq.386\r\n"},
+        {"a header with more text matches over its first 8 bytes",
+         "[386Enh] ; devices\r\ndevice=hvq.386\r\n", "[386Enh] ; devices\r\n"},
+        {"blanks before the bracket: no header, the section goes on",
+         "[386Enh]\r\n [boot]\r\ndevice=hvq.386\r\n", "[386Enh]\r\n [boot]\r\n"},
+        {"the last line without LF", "[386Enh]\r\nkeyboard=*vkd\r\ndevice=hvq.386",
+         "[386Enh]\r\nkeyboard=*vkd\r\n"},
+        {"a last line without LF that stays keeps its end", "[386Enh]\r\ndevice=hvq.386\r\nx=1",
+         "[386Enh]\r\nx=1"},
+        {"a long device line goes with all of its pieces",
+         "[386Enh]\r\ndevice=hvq.386 ;" + comment + "\r\nnext=1\r\n", "[386Enh]\r\nnext=1\r\n"},
+        {"a long line's second piece is no device line",
+         "[386Enh]\r\nx=" + std::string(253, 'v') + "device=hvq.386\r\n",
+         "[386Enh]\r\nx=" + std::string(253, 'v') + "device=hvq.386\r\n"},
+        {"a long line's second piece is no header",
+         "[386Enh]\r\nx=" + std::string(253, 'v') + "[boot]\r\ndevice=hvq.386\r\n",
+         "[386Enh]\r\nx=" + std::string(253, 'v') + "[boot]\r\n"},
+        {"input ends at Ctrl-Z", "[386Enh]\r\ndevice=hvq.386\r\nx=1\r\n\x1A[boot]\r\n",
+         "[386Enh]\r\nx=1\r\n"},
+        {"zero bytes are kept", bytes("[386Enh]\r\na=\0\r\ndevice=hvq.386\0\r\n"),
+         bytes("[386Enh]\r\na=\0\r\n")},
+    };
+    for (const auto &r : rows) {
+        winsim_reset();
+        SetUp();
+        set_count(1);
+        winsim_write_file(SYSTEM_INI, r.before);
+        set_device_count(0);
+        EXPECT_EQ(winsim_file(SYSTEM_INI), r.after) << r.what;
+        EXPECT_EQ(winsim_file(BACKUP), r.before) << r.what;
+        EXPECT_TRUE(temporary_files().empty()) << r.what;
+    }
+}
+
+/* Without system.ini the backup fails and the rewrite ends at once: only the count's value
+ * and the device file go; no system.ini is created. */
+TEST_F(SharedDevice, NoSystemIni) {
+    set_count(1);
+    set_device_count(0);
+    EXPECT_FALSE(count_value(nullptr, nullptr));
+    EXPECT_FALSE(winsim_file_exists(DEVICE));
+    EXPECT_FALSE(winsim_file_exists(SYSTEM_INI));
+    EXPECT_FALSE(winsim_file_exists(BACKUP));
+    EXPECT_TRUE(temporary_files().empty());
+    EXPECT_EQ(winsim_open_handles(), 0);
+}
+
+TEST_F(SharedDevice, SystemIniThatCannotBeRewrittenStaysAsItWas) {
+    const std::string before = "[386Enh]\r\ndevice=hvq.386\r\n";
+    set_count(1);
+    winsim_write_file(SYSTEM_INI, before);
+    winsim_fail_call("_write", 1);
+    set_device_count(0);
+    EXPECT_EQ(winsim_file(SYSTEM_INI), before);
+    EXPECT_EQ(winsim_file(BACKUP), before);
+    EXPECT_FALSE(winsim_file_exists(DEVICE));
+    EXPECT_TRUE(temporary_files().empty());
+}
+
+} // namespace
