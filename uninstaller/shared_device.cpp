@@ -18,12 +18,6 @@ enum {
     SYSTEM_INI_PIECE_CAPACITY = 256
 };
 
-/* The hook flag of the system.ini rewrite. */
-enum {
-    IN_386ENH_SECTION = 1, /* the current section is [386Enh] */
-    DROPPING_LINE = 2      /* the current line is a device line being removed */
-};
-
 static const char shared_dlls_key[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 static const char device_file_name[] = "\\hvq.386";
 static const char system_ini_name[] = "\\system.ini";
@@ -75,21 +69,19 @@ static int is_device_line(const char *piece, int length) {
     return 0;
 }
 
-/* Drops the device lines of [386Enh], each line with all of its pieces; a section header is
- * matched with its letter case, over its first 8 bytes. */
+/* Drops the device lines of [386Enh].  The flag tells whether the current section is
+ * [386Enh]; a section header is matched with its letter case, over its first 8 bytes.  Only
+ * the piece that begins a line is tested: the further pieces of an overlong line are written
+ * as they are. */
 static void device_piece(const char *piece, int length, int begins_line, FILE *out, int *flag) {
     if (begins_line) {
         if (piece[0] == '[')
             *flag = length >= SECTION_HEADER_LENGTH &&
-                            memcmp(piece, section_header, SECTION_HEADER_LENGTH) == 0
-                        ? IN_386ENH_SECTION
-                        : 0;
-        *flag &= ~DROPPING_LINE;
-        if ((*flag & IN_386ENH_SECTION) && is_device_line(piece, length))
-            *flag |= DROPPING_LINE;
+                    memcmp(piece, section_header, SECTION_HEADER_LENGTH) == 0;
+        if (*flag && is_device_line(piece, length))
+            return;
     }
-    if (!(*flag & DROPPING_LINE))
-        write_piece(piece, length, out);
+    write_piece(piece, length, out);
 }
 
 static int build_system_ini_path() {
