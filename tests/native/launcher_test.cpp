@@ -47,6 +47,11 @@ std::string location_of_length(size_t length) {
 std::vector<location_case> location_cases() {
     const std::string at_limit = location_of_length(248); /* + pmsetup.exe = 259 bytes */
     const std::string past_limit = location_of_length(249);
+    /* Folders named like x.y.z have longer aliases (XY~1.Z): 38 of them make a path of 242
+     * bytes whose short form needs 281. */
+    std::string dotted = "C:\\";
+    for (int i = 0; i < 38; i++)
+        dotted += "x.y.z\\";
     return {
         {"the most recent location holds the program",
          true,
@@ -104,6 +109,11 @@ std::vector<location_case> location_cases() {
          true,
          {{"MRUList", "a"}, {"a", past_limit}},
          {"C:\\WINDOWS\\PMSETUP.EXE"},
+         ""},
+        {"a short path that does not fit its buffer: the dialog",
+         true,
+         {{"MRUList", "a"}, {"a", dotted}},
+         {dotted + "pmsetup.exe", "C:\\WINDOWS\\PMSETUP.EXE"},
          ""},
         {"a location longer than its buffer cannot be read: the current directory",
          true,
