@@ -17,6 +17,8 @@ class SetupCalls : public Machine {};
 TEST_F(SetupCalls, EnumPrintersSizeQueryThenRecordsInsideTheBlock) {
     winsim_add_printer("Orvane Fax", "LPT1:", "Orvane Type2", 3);
     winsim_add_printer("Laser", "\\\\SERVER\\LASER", "Laser Driver", 0);
+    ASSERT_EQ(winsim_printers().size(), 2u);
+    EXPECT_EQ(winsim_printers()[1].port, "\\\\SERVER\\LASER");
     DWORD needed = 0, returned = 99;
     SetLastError(0);
     EXPECT_FALSE(EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned));

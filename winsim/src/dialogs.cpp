@@ -5,11 +5,11 @@
  * in the full size of the headers, anything else fails with CDERR_STRUCTSIZE; the text in
  * the file buffer when the dialog opens is its initial file name; OK writes the full path of
  * the file into the buffer and sets nFileOffset and nFileExtension; a name typed without an
- * extension gets the default extension; without OFN_FILEMUSTEXIST a typed name of a missing
- * file is given back as it is; a path that does not fit nMaxFile fails with
- * FNERR_BUFFERTOOSMALL, the size needed being stored in the first two bytes of the buffer;
- * cancel returns 0 and leaves the buffer alone; without OFN_NOCHANGEDIR the dialog leaves
- * the current directory at the folder where the file was picked. */
+ * extension gets the default extension (its first three letters); without OFN_FILEMUSTEXIST
+ * a typed name of a missing file is given back as it is; a path that does not fit nMaxFile
+ * fails with FNERR_BUFFERTOOSMALL, the size needed being stored in the first two bytes of
+ * the buffer; cancel returns 0 and leaves the buffer alone; the dialog starts in the current
+ * directory and, without OFN_NOCHANGEDIR, leaves it at the folder where the file was picked. */
 #include "internal.h"
 
 #include <commdlg.h>
@@ -77,7 +77,7 @@ std::string answer_path(const winsim_dialog_answer &a, const char *default_exten
         path = folder + (folder.back() == '\\' ? "" : "\\") + path;
     if (default_extension && *default_extension &&
         path.find('.', name_offset(path)) == std::string::npos)
-        path += std::string(".") + default_extension;
+        path += "." + std::string(default_extension).substr(0, 3); /* three letters at most */
     return path;
 }
 
