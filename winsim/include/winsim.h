@@ -105,6 +105,52 @@ const std::vector<winsim_process_start> &winsim_process_starts();
 /* Handles (processes, threads, finds, printers, keys) not closed yet. */
 int winsim_open_handles();
 
+/* ---- Open-file dialog ----------------------------------------------------------- */
+/* What the user does in the next open-file dialogs, in order:
+ *   choose: picks an existing file from the list; the dialog gives its full path with the
+ *           letter case found on disk;
+ *   type:   types a name into the file-name box; the dialog makes it absolute against the
+ *           current directory and adds the default extension to a name without one, but
+ *           does not ask whether the file exists;
+ *   cancel: closes the dialog.
+ * After choose or type the dialog leaves the current directory at the file's folder when
+ * that folder exists (Windows 95/98 without OFN_NOCHANGEDIR).  An opening without a scripted
+ * answer is recorded as unscripted and acts as cancel. */
+enum winsim_dialog_action { WINSIM_DIALOG_CHOOSE, WINSIM_DIALOG_TYPE, WINSIM_DIALOG_CANCEL };
+struct winsim_dialog_answer {
+    winsim_dialog_action action;
+    std::string path; /* ANSI bytes */
+};
+inline winsim_dialog_answer winsim_choose(const std::string &path) {
+    return winsim_dialog_answer{WINSIM_DIALOG_CHOOSE, path};
+}
+inline winsim_dialog_answer winsim_type(const std::string &name) {
+    return winsim_dialog_answer{WINSIM_DIALOG_TYPE, name};
+}
+inline winsim_dialog_answer winsim_cancel() {
+    return winsim_dialog_answer{WINSIM_DIALOG_CANCEL, std::string()};
+}
+void winsim_script_dialogs(const std::vector<winsim_dialog_answer> &answers);
+
+/* One opening of the dialog with the settings the caller gave. */
+struct winsim_dialog_opening {
+    DWORD struct_size;
+    HWND owner;
+    std::string filter;       /* bytes up to and including the closing double zero */
+    LPSTR file_buffer;        /* lpstrFile */
+    DWORD file_capacity;      /* nMaxFile */
+    std::string initial_file; /* the file buffer's text when the dialog opened */
+    std::string title;        /* "" when none */
+    DWORD flags;
+    std::string default_extension; /* "" when none */
+    bool other_fields_zero;        /* every field of the Windows 95 structure not above */
+    BOOL result;
+    bool scripted;
+};
+const std::vector<winsim_dialog_opening> &winsim_dialog_openings();
+int winsim_unscripted_dialogs();
+int winsim_unused_dialog_answers();
+
 /* ---- Restart -------------------------------------------------------------------- */
 struct winsim_restart {
     UINT flags;

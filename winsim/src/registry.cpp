@@ -2,7 +2,14 @@
  * ignore letter case, RegDeleteKeyA removes a key together with all of its subkeys and
  * values (Windows NT and Wine refuse a key that has subkeys; winsim_reg_delete_key_nt turns
  * that behaviour on), a value read into a buffer too small gets ERROR_MORE_DATA, and an
- * empty or missing value name is the key's unnamed (default) value. */
+ * empty or missing value name is the key's unnamed (default) value.
+ *
+ * A key has no default value until one is set: RegQueryValueExA with an empty name on such a
+ * key fails with ERROR_FILE_NOT_FOUND like any missing value (Win32 documentation: "a
+ * registry key does not automatically have an unnamed or default value"; only the Windows
+ * 3.1 call RegQueryValueA reports an empty text for it).  For a missing value Windows 95/98
+ * set the type to 0 and leave the size and the buffer untouched (Wine's conformance tests,
+ * as run on Windows 9x). */
 #include "internal.h"
 
 #include <string.h>
@@ -211,8 +218,11 @@ LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR value_name, LPDWORD reserved, L
     if (!k)
         return error == ERROR_FILE_NOT_FOUND ? 1018L /* ERROR_KEY_DELETED */ : error;
     auto it = k->values.find(upper(value_name ? value_name : ""));
-    if (it == k->values.end())
+    if (it == k->values.end()) {
+        if (type)
+            *type = REG_NONE;
         return ERROR_FILE_NOT_FOUND;
+    }
     const reg_value &v = it->second;
     if (type)
         *type = v.type;

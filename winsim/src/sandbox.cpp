@@ -1,5 +1,6 @@
 /* sandbox.cpp: the machine itself: the sandbox folder that plays drive C:, path resolution
- * with the case-insensitive lookup of a FAT/VFAT drive, 8.3 aliases, handles, the call
+ * with the case-insensitive lookup of a FAT/VFAT drive (a long name is also found by its 8.3
+ * alias), 8.3 aliases, handles, the call
  * counter that lets tests make a platform call fail, and the test-side file helpers. */
 #include "internal.h"
 
@@ -234,6 +235,13 @@ resolved_path resolve(const std::string &path) {
             if (found.empty())
                 for (const std::string &name : host_list(host))
                     if (same_name(name, part)) {
+                        found = name;
+                        break;
+                    }
+            /* A short (8.3) alias names its long-named entry, as on a VFAT drive. */
+            if (found.empty() && part.find('~') != std::string::npos)
+                for (const std::string &name : host_list(host))
+                    if (same_name(short_name(host, name), part)) {
                         found = name;
                         break;
                     }
