@@ -95,6 +95,7 @@ DWORD WINAPI CharUpperBuffA(LPSTR s, DWORD length) {
 }
 
 BOOL WINAPI IsDBCSLeadByte(BYTE c) {
+    enter("IsDBCSLeadByte");
     return lead_byte(c) ? TRUE : FALSE;
 }
 
