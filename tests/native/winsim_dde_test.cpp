@@ -114,6 +114,10 @@ TEST_F(Dde, GroupReplyInTheProgramManagersFormat) {
 
     winsim_progman_reply_with("written");
     EXPECT_EQ(request(conversation, "anything"), "written");
+    EXPECT_EQ(DdeClientTransaction(nullptr, 0, conversation, nullptr, CF_TEXT, XTYP_REQUEST, 1000,
+                                   nullptr),
+              nullptr)
+        << "a request without an item name does not reach the server";
     winsim_progman_reply_with("");
     EXPECT_EQ(request(conversation, "Main"), "");
     winsim_progman_silent();

@@ -8,7 +8,9 @@
  * handle (Wine: they are atoms); DdeConnect without a server fails with
  * DMLERR_NO_CONV_ESTABLISHED (Wine), and a null service or topic name matches any server;
  * DdeGetData copies at most the capacity from the offset and returns the bytes copied;
- * DdeUninitialize ends the instance's conversations and frees every string and data handle
+ * a request without an item name (the handle of an empty text is 0) fails without reaching
+ * the server (Wine, with a DDEML server in another process); DdeUninitialize ends the
+ * instance's conversations and frees every string and data handle
  * that the instance still holds.  Transactions are synchronous; a server that does not answer
  * makes the transaction return 0 (DMLERR_DATAACKTIMEOUT) at once instead of after the time-out.
  *
@@ -400,7 +402,8 @@ HDDEDATA WINAPI DdeClientTransaction(LPBYTE data, DWORD data_size, HCONV convers
         DWORD instance = conv->second;
         std::string item_name;
         if (type == XTYP_REQUEST) {
-            if (item == nullptr || string_of(instance, item, &item_name))
+            /* A request without an item name never reaches the server (Wine). */
+            if (string_of(instance, item, &item_name))
                 answer = request(instance, item_name, format);
         } else if (type == XTYP_EXECUTE) {
             progman_commands.push_back(bytes);
