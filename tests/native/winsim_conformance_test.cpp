@@ -237,6 +237,38 @@ TEST_F(Conformance, RemoveDirectoryOnlyEmptyAndNotCurrent) {
     EXPECT_EQ(winsim_current_directory(), "C:\\WINDOWS\\SYSTEM");
 }
 
+/* Why a folder cannot be made current or removed (codes measured under Wine 8.0). */
+TEST_F(Conformance, FolderCallFailures) {
+    winsim_write_file("C:\\Full\\a.txt", "x");
+    ASSERT_TRUE(SetCurrentDirectoryA("C:\\WINDOWS\\SYSTEM"));
+    struct {
+        bool remove; /* RemoveDirectoryA, else SetCurrentDirectoryA */
+        const char *path;
+        DWORD error;
+    } rows[] = {
+        {false, "C:\\none", ERROR_FILE_NOT_FOUND},
+        {false, "C:\\none\\deeper", ERROR_PATH_NOT_FOUND},
+        {false, "C:\\Full\\a.txt", ERROR_DIRECTORY},
+        {false, "", ERROR_INVALID_NAME},
+        {true, "C:\\none", ERROR_FILE_NOT_FOUND},
+        {true, "C:\\none\\deeper", ERROR_PATH_NOT_FOUND},
+        {true, "C:\\Full\\a.txt", ERROR_DIRECTORY},
+        {true, "", ERROR_INVALID_NAME},
+        {true, "C:\\Full", ERROR_DIR_NOT_EMPTY},
+        {true, "C:\\WINDOWS\\SYSTEM", ERROR_SHARING_VIOLATION},
+        {true, ".", ERROR_SHARING_VIOLATION},
+        {true, "C:\\WINDOWS", ERROR_DIR_NOT_EMPTY},
+    };
+    for (const auto &r : rows) {
+        SetLastError(0);
+        BOOL ok = r.remove ? RemoveDirectoryA(r.path) : SetCurrentDirectoryA(r.path);
+        EXPECT_FALSE(ok) << r.remove << " " << r.path;
+        EXPECT_EQ(GetLastError(), r.error) << r.remove << " " << r.path;
+    }
+    EXPECT_EQ(winsim_current_directory(), "C:\\WINDOWS\\SYSTEM");
+    EXPECT_TRUE(winsim_dir_exists("C:\\Full"));
+}
+
 TEST_F(Conformance, ReadOnlyFilesCannotBeDeletedOrOverwritten) {
     winsim_write_file("C:\\WINDOWS\\RO.TXT", "keep");
     winsim_write_file("C:\\WINDOWS\\NEW.TXT", "new");

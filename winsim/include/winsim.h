@@ -198,6 +198,52 @@ bool winsim_reg_get(HKEY root, const std::string &path, const std::string &name,
  * ERROR_ACCESS_DENIED.  The default is Windows 95/98, which deletes the whole subtree. */
 void winsim_reg_delete_key_nt(bool nt_behaviour);
 
+/* ---- DDE and the Program Manager ---------------------------------------------- */
+/* The Program Manager is a DDE server for service and topic "PROGMAN".  Asked for a group (the
+ * group's name as the item, CF_TEXT) it answers, as the Program Manager does:
+ *     "<name>",<group file>,<item count>,<window state>\r\n
+ * then one line per item:
+ *     "<title>","<command>",<directory>,<icon file>,<x>,<y>,<icon index>,<hot key>,<minimized>
+ * each ended by \r\n, the whole ended by a zero.  It executes [DeleteGroup(name[,common])]
+ * (parameters as its command parser reads them: quoted, or up to a comma, parenthesis or
+ * bracket with trailing blanks dropped) and deletes the group whether it holds items or not.
+ * A machine starts without it: DdeConnect then finds no partner. */
+struct winsim_progman_item {
+    std::string title;
+    std::string command;
+};
+void winsim_progman_start();
+/* Adds a group; `group_file` is what the reply names as its file ("" names the group's
+ * folder, C:\WINDOWS\Start Menu\Programs\<name>). */
+void winsim_progman_add_group(const std::string &name,
+                              const std::vector<winsim_progman_item> &items,
+                              const std::string &group_file = "");
+std::vector<std::string> winsim_progman_groups(); /* names, in the order added */
+/* From now on every group request is answered with exactly these bytes (none: an empty data
+ * block), whatever the item. */
+void winsim_progman_reply_with(const std::string &bytes);
+/* From now on group requests are not answered: the client's transaction times out. */
+void winsim_progman_silent();
+/* Data of every execute transaction, as sent (terminating zero included when it was sent). */
+const std::vector<std::string> &winsim_progman_commands();
+
+/* Every DDE management call since reset, one line each, handles numbered per kind in order of
+ * creation (hsz1, conv1, data1 ...), e.g.
+ *     DdeInitializeA(callback, 0x10) = 0
+ *     DdeCreateStringHandleA("PROGMAN", 1004) = hsz1
+ *     DdeConnect(hsz1, hsz1, default context) = conv1
+ *     DdeClientTransaction(request, conv1, hsz2, CF_TEXT, 1000) = data1
+ *     DdeGetData(data1, 256, 0) = 23
+ *     DdeClientTransaction(execute "[DeleteGroup(G)]\0", conv1, 0, CF_TEXT, 1000) = 1
+ *     DdeDisconnect(conv1) = 1
+ *     DdeFreeStringHandle(hsz1) = 1
+ *     DdeUninitialize = 1
+ * Bytes outside 32..126 and the backslash and quote are written as \0, \r, \n, \\, \" or
+ * \xNN. */
+const std::vector<std::string> &winsim_dde_log();
+/* DDE objects still alive: instances, conversations, string handles and data handles. */
+int winsim_dde_open_objects();
+
 /* ---- Platform call failures --------------------------------------------------- */
 /* Every platform call is counted by name.  winsim_fail_call makes the n-th call (1-based,
  * counted from now) of `api` fail as that call fails on Windows. */

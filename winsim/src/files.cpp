@@ -4,7 +4,10 @@
  *
  * Behaviour reproduced (Win32 documentation; measured under Wine where noted in the
  * project's notes): a read-only file cannot be deleted or overwritten (ERROR_ACCESS_DENIED);
- * a folder that is the current directory cannot be removed; GetTempFileNameA keeps three
+ * a folder that is the current directory cannot be removed (ERROR_SHARING_VIOLATION), nor one
+ * that is not empty (ERROR_DIR_NOT_EMPTY); a path that names no folder fails with
+ * ERROR_INVALID_NAME, ERROR_DIRECTORY (a file), ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND
+ * (the parent is missing too) (Wine); GetTempFileNameA keeps three
  * letters of the prefix, adds four hexadecimal digits and ".TMP", and creates the file;
  * GetShortPathNameA fails with ERROR_FILE_NOT_FOUND for a missing file; the wildcard search
  * ignores letter case, lets "*.*" and a trailing ".*" match names without a dot, lists
@@ -40,6 +43,16 @@ bool host_read_only(const std::string &host) {
 bool parent_exists(const resolved_path &r) {
     size_t slash = r.host.rfind('/');
     return slash != std::string::npos && host_is_dir(r.host.substr(0, slash));
+}
+
+/* Why a path names no folder: an empty or malformed name, a file, a missing folder or a
+ * missing parent (measured under Wine 8.0 for SetCurrentDirectoryA and RemoveDirectoryA). */
+DWORD missing_folder_error(const resolved_path &r) {
+    if (!r.valid)
+        return ERROR_INVALID_NAME;
+    if (host_exists(r.host))
+        return ERROR_DIRECTORY;
+    return parent_exists(r) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
 }
 
 /* Splits a text into characters of the ANSI code page (one or two bytes each). */
@@ -125,8 +138,7 @@ BOOL WINAPI SetCurrentDirectoryA(LPCSTR path) {
     }
     resolved_path r = resolve(path ? path : "");
     if (!r.valid || !host_is_dir(r.host)) {
-        set_last_error(r.valid && host_exists(r.host) ? ERROR_PATH_NOT_FOUND
-                                                      : ERROR_FILE_NOT_FOUND);
+        set_last_error(missing_folder_error(r));
         return FALSE;
     }
     current_directory() = r.windows;
@@ -158,16 +170,15 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR path) {
     }
     resolved_path r = resolve(path ? path : "");
     if (!r.valid || !host_is_dir(r.host)) {
-        set_last_error(ERROR_PATH_NOT_FOUND);
+        set_last_error(missing_folder_error(r));
         return FALSE;
     }
     if (r.components.empty()) {
         set_last_error(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    resolved_path cwd = resolve(current_directory());
-    if (same_name(cwd.windows, r.windows) ||
-        same_name(cwd.windows.substr(0, r.windows.size() + 1), r.windows + "\\")) {
+    /* The current directory is in use; a folder above it is not empty. */
+    if (same_name(resolve(current_directory()).windows, r.windows)) {
         set_last_error(ERROR_SHARING_VIOLATION);
         return FALSE;
     }
