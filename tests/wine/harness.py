@@ -273,9 +273,14 @@ class Snapshot:
                 rel = _windows_rel(os.path.join(rel_root, name))
                 if os.path.islink(path):
                     continue
-                with open(path, "rb") as f:
-                    digest = hashlib.sha1(f.read()).hexdigest()
-                self.files[rel.lower()] = (rel, os.path.getsize(path), digest)
+                info = os.stat(path)
+                if info.st_nlink > 1 or info.st_size > 1 << 20:
+                    # Wine's own files, shared with the base prefix: replaced, never edited.
+                    digest = (info.st_ino, info.st_mtime_ns)
+                else:
+                    with open(path, "rb") as f:
+                        digest = hashlib.sha1(f.read()).hexdigest()
+                self.files[rel.lower()] = (rel, info.st_size, digest)
         self.registry = {}
         for hive, file_name in (("HKLM", "system.reg"), ("HKCU", "user.reg")):
             for lower, (name, values) in parse_registry_file(
@@ -294,16 +299,19 @@ def _ignored_key(key):
 
 
 _NOISE_KEYS = (
-    "hkcu\\software\\wine\\fonts",
-    "hklm\\software\\wine\\fonts",
-    "hklm\\system\\currentcontrolset\\control\\session manager\\environment",
-    "hkcu\\volatile environment",
+    # The display adapter and monitor classes: rewritten by the graphics driver whenever the
+    # prefix's wineserver starts.
+    "hklm\\system\\currentcontrolset\\control\\class\\{4d36e968-e325-11ce-bfc1-08002be10318}",
+    "hklm\\system\\currentcontrolset\\control\\class\\{4d36e96e-e325-11ce-bfc1-08002be10318}",
+    # The network cards of the host, dropped at the first start of a copy.
+    "hklm\\software\\microsoft\\windows nt\\currentversion\\networkcards",
 )
 
 
-def diff_snapshots(before, after):
+def diff_snapshots(before, after, ignore=()):
     """Readable list of changes: '+file', '-file', '~file', '+key', '-key', and
-    '~key\\value' / '+key\\value' / '-key\\value' for values."""
+    '~key\\value' / '+key\\value' / '-key\\value' for values.  Keys beginning with one
+    of `ignore` (in lower case; a key, or a key and a value name) are left out."""
     changes = []
     for lower in sorted(set(before.files) | set(after.files)):
         old, new = before.files.get(lower), after.files.get(lower)
@@ -331,7 +339,7 @@ def diff_snapshots(before, after):
                 changes.append("-%s\\%s" % (old[0], a[0]))
             elif a[1] != b[1]:
                 changes.append("~%s\\%s" % (new[0], b[0]))
-    return changes
+    return [c for c in changes if not any(c[1:].lower().startswith(p) for p in ignore)]
 
 
 # ---- A machine: one prefix copy for one scenario ----------------------------------------
@@ -399,8 +407,8 @@ class Machine:
         return status
 
     def setup(self, commands):
-        """Runs setupmachine with the given commands (tuples of fields, str or bytes) and
-        fails on the first command that did not succeed."""
+        """Runs setupmachine with the given commands (tuples of fields, str or bytes), fails
+        when a command did not succeed, and returns the lines it reported (tuples)."""
         self._runs += 1
         script = self.work_file("setup%d.txt" % self._runs)
         log = self.work_file("setup%d.log" % self._runs)
@@ -415,6 +423,7 @@ class Machine:
         failed = [line for line in lines if line.startswith("failed")]
         if status != 0 or failed:
             raise AssertionError("machine set-up failed: %s\n%s" % (failed, "\n".join(lines)))
+        reported = []
         for line in lines:
             fields = line.split("\t")
             if fields[0] == "windir":
@@ -423,6 +432,22 @@ class Machine:
                 self.system_dir = fields[1]
             elif fields[0] == "shortpath":
                 self.short_paths[fields[1]] = fields[2]
+            elif fields[0] not in ("ok", "failed"):
+                reported.append(tuple(fields))
+        return reported
+
+    def printers(self):
+        """The local printers as the spooler lists them: [(name, driver, port, jobs)]."""
+        return [(n, d, p, int(j)) for _, n, d, p, j in self.setup([("printers",)])]
+
+    def drivers(self):
+        """The printer drivers of the default environment, by name."""
+        return [name for _, name in self.setup([("drivers",)])]
+
+    def profile(self, section, key):
+        """A win.ini value read through GetProfileStringA (None when missing)."""
+        value = self.setup([("readprofile", section, key)])[0][3]
+        return None if value == "<missing>" else value
 
     def run_boxes(self, command_line, answers, application=None, timeout_ms=30000):
         """Runs a program through the box runner; `answers` lists, box by box, a button id
@@ -445,25 +470,46 @@ class Machine:
         with open(log, "rb") as f:
             return BoxRun(f.read().decode("ascii"), status)
 
-    def start_window(self, title):
-        """Opens a top-level window titled `title` (bytes) in another process, and waits
-        until it exists."""
-        ready = self.work_file("window%d.ready" % len(self.background))
-        process = subprocess.Popen(["wine", self.bin("pmwindow.exe"), title.hex(),
-                                    windows_path(ready)], env=self.env,
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    def start_background(self, program, args):
+        """Starts a helper that stays (until the machine's processes are ended) and waits
+        until it has created the ready file that it is given after `args`."""
+        ready = self.work_file("background%d.ready" % len(self.background))
+        process = subprocess.Popen(["wine", self.bin(program)] + args + [windows_path(ready)],
+                                   env=self.env, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
         self.background.append(process)
         deadline = time.time() + 30
         while not os.path.exists(ready):
             if process.poll() is not None or time.time() > deadline:
-                raise AssertionError("the window helper did not start (%s)" % process.poll())
+                raise AssertionError("%s did not start (%s)" % (program, process.poll()))
             time.sleep(0.05)
+
+    def start_window(self, title):
+        """Opens a top-level window titled `title` (bytes) in another process."""
+        self.start_background("pmwindow.exe", [title.hex()])
+
+    def start_program_manager(self, groups):
+        """Serves PROGMAN over DDE with `groups` [(name, item count)]; returns the path of
+        its log (see progman.cpp)."""
+        log = self.work_file("progman.log")
+        specs = ["%s:%d" % (_bytes(name).hex(), items) for name, items in groups]
+        self.start_background("progman.exe", [windows_path(log)] + specs)
+        return log
 
     def snapshot(self):
         """The machine's files and registry, with every Wine process ended first so that the
         registry files are written out."""
         self.stop_wine()
         return Snapshot(self.prefix)
+
+    def settle(self, timeout=60):
+        """Waits until every process of the machine has ended by itself, as after a
+        restart that Wine carries out (wineboot processes wininit.ini, then the system
+        processes start again and end once they are idle)."""
+        for process in self.background:
+            process.kill()
+        subprocess.run(["wineserver", "-w"], env=self.env, timeout=timeout)
+        self.stop_wine()
 
     def stop_wine(self):
         subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,

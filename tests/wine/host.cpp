@@ -1,5 +1,6 @@
-/* host.cpp: plays the host that installs printers and then calls the vendor-setup library,
- * and, for checking the harness itself, a program that shows the open-file dialog.
+/* host.cpp: plays the host that installs printers and then calls the vendor-setup library;
+ * for checking the harness itself it also shows the open-file dialog, or talks to the
+ * Program Manager stand-in as a DDE client.
  *
  * Usage: host LOG call LIBRARY PRINTER-HEX [DIRECTORY]
  *          loads LIBRARY with LoadLibraryA, finds OrvaneSetup by name and by ordinal 1, makes
@@ -7,10 +8,14 @@
  *          the printer name and two reserved values.
  *        host LOG dialog
  *          shows the open-file dialog as the setup launcher does and logs what it returned.
+ *        host LOG dde ITEM-HEX [COMMAND-HEX]
+ *          connects to PROGMAN, requests ITEM as text, then sends COMMAND as an execute.
  * Log lines: "loaded ok|failed error=N", "export name=0|1 ordinal-same=0|1",
- * "result value=N balanced=0|1 directory=HEX", "dialog result=N file=HEX". */
+ * "result value=N balanced=0|1 directory=HEX", "dialog result=N file=HEX",
+ * "connected 0|1", "reply data=HEX" or "reply none", "execute acknowledged=0|1". */
 #include <windows.h>
 #include <commdlg.h>
+#include <ddeml.h>
 
 #include "helpers.h"
 
@@ -44,11 +49,20 @@ asm(".text\n"
 
 namespace {
 
-enum { NAME_CAPACITY = 512, PATH_CAPACITY = 260, RESERVED1 = 0x1234, RESERVED2 = 0x5678 };
+enum {
+    NAME_CAPACITY = 512,
+    PATH_CAPACITY = 260,
+    REPLY_CAPACITY = 4096,
+    RESERVED1 = 0x1234,
+    RESERVED2 = 0x5678
+};
 
 char printer[NAME_CAPACITY];
 char path[PATH_CAPACITY];
 char chosen[PATH_CAPACITY];
+char item[NAME_CAPACITY];
+char command[NAME_CAPACITY];
+char reply[REPLY_CAPACITY];
 
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
     return DefWindowProcA(window, message, w, l);
@@ -122,6 +136,49 @@ int show_dialog() {
     return 0;
 }
 
+HDDEDATA CALLBACK client_callback(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) {
+    return NULL;
+}
+
+int talk_to_program_manager(const char *item_hex, const char *command_hex) {
+    if (!decode_hex(item_hex, item, NAME_CAPACITY) ||
+        (command_hex && !decode_hex(command_hex, command, NAME_CAPACITY)))
+        return 2;
+    DWORD instance = 0;
+    if (DdeInitializeA(&instance, client_callback, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR)
+        return 3;
+    HSZ name = DdeCreateStringHandleA(instance, "PROGMAN", CP_WINANSI);
+    HCONV conversation = DdeConnect(instance, name, name, NULL);
+    log_text("connected ");
+    log_number(conversation != NULL);
+    log_end();
+    if (conversation != NULL) {
+        HSZ item_name = DdeCreateStringHandleA(instance, item, CP_WINANSI);
+        HDDEDATA data = DdeClientTransaction(NULL, 0, conversation, item_name, CF_TEXT,
+                                             XTYP_REQUEST, 1000, NULL);
+        if (data != NULL) {
+            DWORD length = DdeGetData(data, (BYTE *)reply, REPLY_CAPACITY, 0);
+            log_text("reply data=");
+            log_hex(reply, (int)length);
+        } else {
+            log_text("reply none");
+        }
+        log_end();
+        if (command_hex != NULL) {
+            HDDEDATA done = DdeClientTransaction((BYTE *)command, (DWORD)lstrlenA(command) + 1,
+                                                 conversation, NULL, CF_TEXT, XTYP_EXECUTE,
+                                                 1000, NULL);
+            log_text("execute acknowledged=");
+            log_number(done != NULL);
+            log_end();
+        }
+        DdeDisconnect(conversation);
+    }
+    DdeFreeStringHandle(instance, name);
+    DdeUninitialize(instance);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -131,5 +188,7 @@ int main(int argc, char **argv) {
         return call_library(argv[3], argv[4], argc == 6 ? argv[5] : NULL);
     if (lstrcmpA(argv[2], "dialog") == 0 && argc == 3)
         return show_dialog();
+    if (lstrcmpA(argv[2], "dde") == 0 && (argc == 4 || argc == 5))
+        return talk_to_program_manager(argv[3], argc == 5 ? argv[4] : NULL);
     return 2;
 }

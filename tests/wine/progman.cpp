@@ -5,7 +5,7 @@
  * [DeleteGroup(name)].  Every request and execute is logged; the ready file is created once
  * the service is registered.
  *
- * Usage: progman LOG READY-FILE [NAME-HEX:ITEMS]...
+ * Usage: progman LOG [NAME-HEX:ITEMS]... READY-FILE
  * Log lines: "request item=HEX answered=0|1", "execute command=HEX", "deleted name=HEX". */
 #include <windows.h>
 #include <ddeml.h>
@@ -133,7 +133,7 @@ int add_group(const char *spec) {
 int main(int argc, char **argv) {
     if (argc < 3 || !log_open(argv[1], 1))
         return 2;
-    for (int i = 3; i < argc; i++)
+    for (int i = 2; i < argc - 1; i++)
         if (!add_group(argv[i]))
             return 2;
     if (DdeInitializeA(&instance, dde_callback, APPCLASS_STANDARD, 0) != DMLERR_NO_ERROR)
@@ -141,7 +141,7 @@ int main(int argc, char **argv) {
     service = DdeCreateStringHandleA(instance, "PROGMAN", CP_WINANSI);
     if (!DdeNameService(instance, service, NULL, DNS_REGISTER))
         return 3;
-    HANDLE ready = CreateFileA(argv[2], GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    HANDLE ready = CreateFileA(argv[argc - 1], GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
     if (ready == INVALID_HANDLE_VALUE)
         return 4;
     CloseHandle(ready);

@@ -1,7 +1,8 @@
 /* setupmachine.cpp: puts a machine into a given state through the real API, the way the
  * product's installer and the user would have left it: files and folders, INI files and
- * win.ini, registry keys and values, printer drivers and printers.  It also reports the
- * Windows and system directories and the short paths that tests need to know.
+ * win.ini, registry keys and values, printer drivers and printers.  It also reports what
+ * tests need to know of a machine through the same API: the Windows and system
+ * directories, short paths, the printers and drivers of the spooler, profile values.
  *
  * Usage: setupmachine SCRIPT LOG
  * Script: one command a line, fields separated by tabs, texts in the ANSI code page;
@@ -10,9 +11,12 @@
  *   readonly PATH                   ini FILE SECTION KEY VALUE      profile SECTION KEY VALUE
  *   regkey ROOT KEY                 regsz ROOT KEY NAME VALUE       regdword ROOT KEY NAME N
  *   regbinary ROOT KEY NAME HEX     driver NAME                     printer NAME DRIVER PORT
- *   shortpath PATH
- * ROOT is HKLM or HKCU.  Log: "windir PATH", "sysdir PATH", then for each command "ok N"
- * or "failed N error=E" (N its line number), and "shortpath PATH SHORT" (tab-separated).
+ *   shortpath PATH                  printers                        drivers
+ *   readprofile SECTION KEY         readini FILE SECTION KEY
+ * ROOT is HKLM or HKCU.  Log (tab-separated): "windir PATH", "sysdir PATH", then for each
+ * command "ok N" or "failed N error=E" (N its line number), after the lines it reports:
+ * "shortpath PATH SHORT", "printer NAME DRIVER PORT JOBS", "driver NAME",
+ * "profile SECTION KEY VALUE" (a missing key reads as the default "<missing>").
  * Exit status 0 when every command succeeded. */
 #include <windows.h>
 #include <winspool.h>
@@ -139,6 +143,45 @@ int add_printer() {
     return 1;
 }
 
+void log_fields(const char *a, const char *b, const char *c, const char *d) {
+    const char *items[] = {a, b, c, d};
+    for (int i = 0; i < 4 && items[i] != NULL; i++) {
+        if (i > 0)
+            log_text("\t");
+        log_text(items[i]);
+    }
+    log_end();
+}
+
+/* Reads the local printers or the drivers of the default environment into `listing`. */
+enum { LISTING_CAPACITY = 65536 };
+BYTE listing[LISTING_CAPACITY];
+
+int list_printers() {
+    DWORD needed = 0, count = 0;
+    if (!EnumPrintersA(PRINTER_ENUM_LOCAL, NULL, 2, listing, LISTING_CAPACITY, &needed, &count))
+        return 0;
+    PRINTER_INFO_2A *printers = (PRINTER_INFO_2A *)listing;
+    for (DWORD i = 0; i < count; i++) {
+        char jobs[16];
+        wsprintfA(jobs, "%lu", printers[i].cJobs);
+        log_text("printer\t");
+        log_fields(printers[i].pPrinterName, printers[i].pDriverName, printers[i].pPortName,
+                   jobs);
+    }
+    return 1;
+}
+
+int list_drivers() {
+    DWORD needed = 0, count = 0;
+    if (!EnumPrinterDriversA(NULL, NULL, 1, listing, LISTING_CAPACITY, &needed, &count))
+        return 0;
+    DRIVER_INFO_1A *drivers = (DRIVER_INFO_1A *)listing;
+    for (DWORD i = 0; i < count; i++)
+        log_fields("driver", drivers[i].pName, NULL, NULL);
+    return 1;
+}
+
 int run_command() {
     const char *command = fields[0];
     if (lstrcmpA(command, "mkdir") == 0 && field_count == 2)
@@ -180,11 +223,24 @@ int run_command() {
     if (lstrcmpA(command, "shortpath") == 0 && field_count == 2) {
         if (GetShortPathNameA(fields[1], short_path, SHORT_PATH_CAPACITY) == 0)
             return 0;
-        log_text("shortpath\t");
-        log_text(fields[1]);
-        log_text("\t");
-        log_text(short_path);
-        log_end();
+        log_fields("shortpath", fields[1], short_path, NULL);
+        return 1;
+    }
+    if (lstrcmpA(command, "printers") == 0 && field_count == 1)
+        return list_printers();
+    if (lstrcmpA(command, "drivers") == 0 && field_count == 1)
+        return list_drivers();
+    if (lstrcmpA(command, "readprofile") == 0 && field_count == 3) {
+        GetProfileStringA(fields[1], fields[2], "<missing>", bytes, FIELD_CAPACITY);
+        log_text("profile\t");
+        log_fields(fields[1], fields[2], bytes, NULL);
+        return 1;
+    }
+    if (lstrcmpA(command, "readini") == 0 && field_count == 4) {
+        GetPrivateProfileStringA(fields[2], fields[3], "<missing>", bytes, FIELD_CAPACITY,
+                                 fields[1]);
+        log_text("ini\t");
+        log_fields(fields[2], fields[3], bytes, NULL);
         return 1;
     }
     SetLastError(ERROR_BAD_FORMAT);

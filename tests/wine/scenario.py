@@ -1,0 +1,58 @@
+"""scenario.py: the frame of every Wine scenario: a fresh copy of the base prefix, the
+uninstaller's texts, and the checks that scenarios share.
+
+CTest passes the places through the environment: KMW_WINE_BIN (the built programs),
+KMW_WINE_BASE (the base prefix), KMW_WINE_WORK (one folder per scenario is made there; its
+logs stay after the run, the prefix copy is removed unless KMW_WINE_KEEP is set).
+"""
+import os
+import unittest
+
+import harness
+
+# Message box styles of the uninstaller, by the buttons they show.
+OK_BUTTONS = [harness.IDOK]
+YES_NO_BUTTONS = [harness.IDYES, harness.IDNO]
+
+
+def _setting(name):
+    value = os.environ.get(name)
+    if not value:
+        raise unittest.SkipTest("%s is not set: run the Wine scenarios through ctest" % name)
+    return value
+
+
+class Scenario(unittest.TestCase):
+    maxDiff = None
+
+    def setUp(self):
+        work = os.path.join(_setting("KMW_WINE_WORK"), self.id().split(".", 1)[1])
+        self.machine = harness.Machine(_setting("KMW_WINE_BIN"), _setting("KMW_WINE_BASE"),
+                                       work)
+        self.strings = harness.uninstaller_strings()
+
+    def tearDown(self):
+        self.machine.close(keep_prefix=bool(os.environ.get("KMW_WINE_KEEP")))
+
+    # Checks
+    def assertBoxes(self, run, expected, caption_id=1):
+        """`expected`: [(text id, buttons)] in the order the boxes must appear; each box has
+        caption `caption_id` and exactly those buttons."""
+        shown = [(box.text, box.caption, box.button_ids) for box in run.boxes]
+        wanted = [(self.strings[text_id], self.strings[caption_id], buttons)
+                  for text_id, buttons in expected]
+        self.assertEqual(shown, wanted, "boxes shown; box runner log:\n" + run.log)
+
+    def assertRanAsScripted(self, run, exit_code):
+        self.assertTrue(run.went_as_scripted, "box runner log:\n" + run.log)
+        self.assertEqual(run.exit_code, exit_code, "exit code; box runner log:\n" + run.log)
+
+    def assertChanges(self, before, after, expected, ignore=()):
+        """The machine changed exactly as `expected` says (see harness.diff_snapshots)."""
+        self.assertEqual(sorted(harness.diff_snapshots(before, after, ignore), key=_order),
+                         sorted(expected, key=_order))
+
+
+def _order(change):
+    # Files first, then registry keys, each in lower-case path order.
+    return (change[1:].startswith("HK"), change[1:].lower())
