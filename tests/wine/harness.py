@@ -119,6 +119,10 @@ def uninstaller_strings():
     return string_table(os.path.join(SOURCE_DIR, "uninstaller", "kmw48rmv.rc"))
 
 
+def library_strings():
+    return string_table(os.path.join(SOURCE_DIR, "vendor_setup", "kmw48i2.rc"))
+
+
 # ---- Box runner logs --------------------------------------------------------------------
 
 class Box:
@@ -250,6 +254,13 @@ def parse_registry_file(path):
             raw_name, end = _quoted(line, 0)
             name = _unescape(raw_name)
             values[name.lower()] = (name, line[end + 1:])
+    # Wine writes out only the keys that hold values or have no subkeys; the others are
+    # there all the same, as the parents of those.
+    for lower, (name, _) in list(keys.items()):
+        parts = name.split("\\")
+        for n in range(1, len(parts)):
+            parent = "\\".join(parts[:n])
+            keys.setdefault(parent.lower(), (parent, {}))
     return keys
 
 
@@ -361,7 +372,9 @@ class Machine:
 
     # Paths
     def bin(self, name):
-        return os.path.join(self.bin_dir, name)
+        """A built program, found ignoring letter case (the library is KMW48I2.DLL)."""
+        match = [n for n in os.listdir(self.bin_dir) if n.lower() == name.lower()]
+        return os.path.join(self.bin_dir, match[0] if match else name)
 
     def host_path(self, path):
         """Host path of a C: path of the machine (exact letter case as on disk when it
@@ -400,7 +413,7 @@ class Machine:
             out.write(("$ wine %s\n" % " ".join(args)).encode())
             out.flush()
             status = subprocess.run(["wine"] + args, env=self.env, timeout=timeout, stdout=out,
-                                    stderr=subprocess.STDOUT).returncode
+                                    stderr=subprocess.STDOUT, cwd=self.work).returncode
         if check and status != 0:
             raise AssertionError("wine %s failed (%d), see %s" % (" ".join(args), status,
                                                                   output))
@@ -476,7 +489,7 @@ class Machine:
         ready = self.work_file("background%d.ready" % len(self.background))
         process = subprocess.Popen(["wine", self.bin(program)] + args + [windows_path(ready)],
                                    env=self.env, stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.DEVNULL)
+                                   stderr=subprocess.DEVNULL, cwd=self.work)
         self.background.append(process)
         deadline = time.time() + 30
         while not os.path.exists(ready):

@@ -22,7 +22,7 @@ import harness
 INSTALL_DIR = r"C:\Program Files\Orvane"
 PRINT_MANAGER = INSTALL_DIR + r"\KMW48PM.EXE"
 GROUP_NAME = "Orvane Type2 ﾌｧｸｽ"
-OTHER_STARTUP = r"C:\WINDOWS\CLOCK.EXE"
+OTHER_STARTUP = r"c:\windows\clock.exe"
 SETUP_SOURCE = "C:\\Setup\\"
 
 DRIVER = "Orvane Type2"
@@ -40,15 +40,34 @@ DRIVER_KEY = (r"System\CurrentControlSet\control\Print\Environments\Windows 4.0\
 SYSTEM_FILES = ["KMW48.DRV", "KMW48R.DLL", "KMW48EX.DLL", "KMW48DO.HLP", "KMW48DR.HLP",
                 "KMW48I2.DLL"]
 
+# system.ini as the product leaves it, appended to Wine's own: the device lines of hvq.386
+# and hvqn.386 in [386Enh], and look-alikes elsewhere that must stay.
 SYSTEM_INI_EXTRA = (b"[boot]\r\n"
                     b"shell=Explorer.exe\r\n"
+                    b"device=hvq.386\r\n"
                     b"[386Enh]\r\n"
                     b"device=*vmm\r\n"
                     b"device=hvq.386\r\n"
-                    b"DEVICE=HVQN.386\r\n"
+                    b"DEVICE=HVQN.386 ; fax modem\r\n"
+                    b"device = hvq.386\r\n"
                     b"keyboard=*vkd\r\n"
                     b"[Other]\r\n"
-                    b"device=hvq.386\r\n")
+                    b"device=hvq.386\r\n"
+                    b"[386enh]\r\n"
+                    b"device=hvqn.386\r\n")
+# The same once the device is removed: only the two lines of [386Enh] that begin with a
+# device line are gone.
+SYSTEM_INI_EXTRA_CLEANED = (b"[boot]\r\n"
+                            b"shell=Explorer.exe\r\n"
+                            b"device=hvq.386\r\n"
+                            b"[386Enh]\r\n"
+                            b"device=*vmm\r\n"
+                            b"device = hvq.386\r\n"
+                            b"keyboard=*vkd\r\n"
+                            b"[Other]\r\n"
+                            b"device=hvq.386\r\n"
+                            b"[386enh]\r\n"
+                            b"device=hvqn.386\r\n")
 
 
 def product_ini_entries():
@@ -61,11 +80,11 @@ def startup_line():
 
 
 def install(machine, device_count=1, sibling=False, extra=()):
-    """Installs the product; returns the system.ini text as installed."""
+    """Installs the product; returns Wine's own system.ini text, to which the product's
+    lines were appended."""
     if machine.windows_dir is None:
         machine.setup([])
-    system_ini = machine.read_file(machine.windows_dir + r"\system.ini") or b""
-    system_ini = system_ini + SYSTEM_INI_EXTRA
+    wine_system_ini = machine.read_file(machine.windows_dir + r"\system.ini") or b""
     commands = [
         ("copy", harness.windows_path(machine.bin("kmw48rmv.exe")), r"%windir%\kmw48rmv.exe"),
         ("copy", harness.windows_path(machine.bin("child.exe")), r"%windir%\UNINST.EXE"),
@@ -77,7 +96,7 @@ def install(machine, device_count=1, sibling=False, extra=()):
                  for name in SYSTEM_FILES + ["hvq.386"]]
     commands += [
         ("regdword", "HKLM", SHARED_DLLS, r"%sysdir%\hvq.386", str(device_count)),
-        ("file", r"%windir%\system.ini", system_ini.hex()),
+        ("file", r"%windir%\system.ini", (wine_system_ini + SYSTEM_INI_EXTRA).hex()),
         ("profile", "windows", "load", startup_line()),
         ("regsz", "HKLM", DRIVER_KEY, "Driver", "KMW48.DRV"),
         ("regsz", "HKLM", DRIVER_KEY, "Configuration File", "KMW48R.DLL"),
@@ -94,7 +113,7 @@ def install(machine, device_count=1, sibling=False, extra=()):
                      ("printer", SIBLING_PRINTER, SIBLING_DRIVER, "LPT2:")]
     commands += list(extra)
     machine.setup(commands)
-    return system_ini
+    return wine_system_ini
 
 
 def uninstaller_path(machine):
@@ -103,8 +122,9 @@ def uninstaller_path(machine):
 
 def child_command(machine, *actions):
     """The product's removal command: UNINST.EXE with its log and the given actions."""
-    return " ".join([machine.windows_dir + r"\UNINST.EXE",
-                     harness.windows_path(machine.work_file("child.log"))] + list(actions))
+    words = [machine.windows_dir + r"\UNINST.EXE",
+             harness.windows_path(machine.work_file("child.log"))] + list(actions)
+    return " ".join('"%s"' % w if " " in w else w for w in words)
 
 
 def child_log(machine):

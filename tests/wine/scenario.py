@@ -35,11 +35,13 @@ class Scenario(unittest.TestCase):
         self.machine.close(keep_prefix=bool(os.environ.get("KMW_WINE_KEEP")))
 
     # Checks
-    def assertBoxes(self, run, expected, caption_id=1):
+    def assertBoxes(self, run, expected, caption_id=1, strings=None):
         """`expected`: [(text id, buttons)] in the order the boxes must appear; each box has
-        caption `caption_id` and exactly those buttons."""
+        caption `caption_id` and exactly those buttons.  Ids are rows of `strings` (the
+        uninstaller's table unless given); a text given as bytes stands for itself."""
+        strings = strings or self.strings
         shown = [(box.text, box.caption, box.button_ids) for box in run.boxes]
-        wanted = [(self.strings[text_id], self.strings[caption_id], buttons)
+        wanted = [(strings.get(text_id, text_id), strings.get(caption_id, caption_id), buttons)
                   for text_id, buttons in expected]
         self.assertEqual(shown, wanted, "boxes shown; box runner log:\n" + run.log)
 
@@ -48,11 +50,14 @@ class Scenario(unittest.TestCase):
         self.assertEqual(run.exit_code, exit_code, "exit code; box runner log:\n" + run.log)
 
     def assertChanges(self, before, after, expected, ignore=()):
-        """The machine changed exactly as `expected` says (see harness.diff_snapshots)."""
-        self.assertEqual(sorted(harness.diff_snapshots(before, after, ignore), key=_order),
-                         sorted(expected, key=_order))
+        """The machine changed exactly as `expected` says (see harness.diff_snapshots);
+        names are compared ignoring letter case, as Windows compares them."""
+        changes = sorted(harness.diff_snapshots(before, after, ignore), key=_order)
+        expected = sorted(expected, key=_order)
+        if [c.lower() for c in changes] != [c.lower() for c in expected]:
+            self.assertEqual(changes, expected, "changes of the machine")
 
 
 def _order(change):
     # Files first, then registry keys, each in lower-case path order.
-    return (change[1:].startswith("HK"), change[1:].lower())
+    return (change[1:].startswith("HK"), change[1:].lower(), change[0])

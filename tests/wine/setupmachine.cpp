@@ -11,7 +11,8 @@
  *   readonly PATH                   ini FILE SECTION KEY VALUE      profile SECTION KEY VALUE
  *   regkey ROOT KEY                 regsz ROOT KEY NAME VALUE       regdword ROOT KEY NAME N
  *   regbinary ROOT KEY NAME HEX     driver NAME                     printer NAME DRIVER PORT
- *   shortpath PATH                  printers                        drivers
+ *   deleteprinter NAME              shortpath PATH                  printers
+ *   drivers
  *   readprofile SECTION KEY         readini FILE SECTION KEY
  * ROOT is HKLM or HKCU.  Log (tab-separated): "windir PATH", "sysdir PATH", then for each
  * command "ok N" or "failed N error=E" (N its line number), after the lines it reports:
@@ -225,6 +226,14 @@ int run_command() {
             return 0;
         log_fields("shortpath", fields[1], short_path, NULL);
         return 1;
+    }
+    if (lstrcmpA(command, "deleteprinter") == 0 && field_count == 2) {
+        HANDLE printer = NULL;
+        if (!OpenPrinterA(fields[1], &printer, NULL))
+            return 0;
+        BOOL deleted = DeletePrinter(printer);
+        ClosePrinter(printer);
+        return deleted;
     }
     if (lstrcmpA(command, "printers") == 0 && field_count == 1)
         return list_printers();

@@ -64,7 +64,9 @@ class Parsers(unittest.TestCase):
             keys = harness.parse_registry_file(f.name)
         finally:
             os.unlink(f.name)
-        self.assertEqual(sorted(keys), ["software\\empty", "software\\orvane\\type2 \u30d7"])
+        self.assertEqual(sorted(keys), ["software", "software\\empty", "software\\orvane",
+                                        "software\\orvane\\type2 \u30d7"])
+        self.assertEqual(keys["software\\orvane"], ("Software\\Orvane", {}))
         name, values = keys["software\\orvane\\type2 \u30d7"]
         self.assertEqual(name, "Software\\Orvane\\Type2 \u30d7")
         self.assertEqual(values, {"": ("", '"default"'),

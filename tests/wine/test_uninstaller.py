@@ -124,5 +124,224 @@ class RestartOffer(Scenario):
         self.assertFalse(self.machine.exists(self.marker), "Windows was not restarted")
 
 
+# Keys that Wine's spooler keeps for its printers and drivers: the spooler's own business,
+# checked through the spooler's API instead.
+SPOOLER_KEYS = (
+    "hklm\\system\\currentcontrolset\\control\\print\\printers",
+    "hklm\\system\\currentcontrolset\\control\\print\\environments\\windows nt x86\\drivers",
+    "hkcu\\software\\microsoft\\windows nt\\currentversion\\devices",
+    "hkcu\\software\\microsoft\\windows nt\\currentversion\\printerports",
+    "hkcu\\software\\microsoft\\windows nt\\currentversion\\windows\\device",
+)
+WIN_INI_WINDOWS = "HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows"
+
+
+class RemovalMachine(Scenario):
+    """A machine for the whole removal: the product installed; the removal command removes
+    the completion key and the print manager's file; the Program Manager holds the
+    product's group (empty unless a scenario says otherwise) and another one.  Every effect
+    is checked in the prefix, the spooler's through its API."""
+
+    device_count = 1
+    sibling = False
+    group_items = 0
+
+    def setUp(self):
+        super().setUp()
+        m = self.machine
+        self.wine_system_ini = product.install(m, device_count=self.device_count,
+                                               sibling=self.sibling)
+        self.uninstaller = product.uninstaller_path(m)
+        self.product_ini = m.windows_dir + r"\KMW48.INI"
+        self.system_files = [m.system_dir + "\\" + name for name in product.SYSTEM_FILES]
+        self.device = m.system_dir + r"\hvq.386"
+        m.setup([("shortpath", path)
+                 for path in [self.uninstaller, self.product_ini] + self.system_files])
+        self.before = m.snapshot()
+        self.group = product.GROUP_NAME.encode(harness.CODE_PAGE)
+        self.progman_log = m.start_program_manager([("Accessories", 5),
+                                                    (self.group, self.group_items)])
+
+    def remove(self, actions=("remove-key", "delete", product.PRINT_MANAGER),
+               answers=(IDYES, IDNO)):
+        command = self.uninstaller + " " + product.child_command(self.machine, *actions)
+        return self.machine.run_boxes(command, list(answers))
+
+    def deletion_list(self, paths):
+        """wininit.ini as the deletion list leaves it when there was none: the header,
+        then one entry a file, by its short path."""
+        return b"[rename]\r\n" + b"".join(
+            b"NUL=" + self.machine.short_paths[p].encode(harness.CODE_PAGE) + b"\r\n"
+            for p in paths)
+
+    def removal_changes(self, ini="~", folder=True, device=True, count=None, library=True):
+        """The changes of a removal whose restart was declined; `ini` is how the product INI
+        file changed ("~" or "-"), `folder` whether the install folder went, `device`
+        whether the device was removed, `count` the change of its count value otherwise,
+        `library` whether the setup library went."""
+        changes = [ini + self.product_ini,
+                   "-" + product.PRINT_MANAGER,
+                   "+%s\\wininit.ini" % self.machine.windows_dir,
+                   "-HKLM\\" + product.DRIVER_KEY,
+                   "-HKLM\\" + product.DRIVER_KEY + "\\Options",
+                   "~%s\\load" % WIN_INI_WINDOWS]
+        if library:
+            changes.append("-" + self.system_files[-1])
+        if folder:
+            changes.append("-" + product.INSTALL_DIR + "\\")
+        shared_value = "HKLM\\%s\\%s" % (product.SHARED_DLLS, self.device)
+        if device:
+            changes += ["-" + self.device, "-" + shared_value,
+                        "~%s\\system.ini" % self.machine.windows_dir,
+                        "+%s\\SYSTEM.KMW" % self.machine.windows_dir]
+        elif count is not None:
+            changes.append(count + shared_value)
+        return changes
+
+    def assertGroupDeleted(self, deleted):
+        with open(self.progman_log, encoding="ascii") as f:
+            log = f.read().splitlines()
+        expected = ["request item=%s answered=1" % self.group.hex()]
+        if deleted:
+            command = b"[DeleteGroup(" + self.group + b")]\0"
+            expected += ["execute command=" + command.hex(), "deleted name=" + self.group.hex()]
+        self.assertEqual(log, expected, "Program Manager log")
+
+    def assertStartupLine(self, after):
+        # The print manager is taken out of the load line, which is written back upper-cased.
+        raw = after.registry[WIN_INI_WINDOWS.lower()][1]["load"][1]
+        self.assertEqual(harness.decode_reg_value(raw), product.OTHER_STARTUP.upper() + " ")
+
+    def assertDeviceRemoved(self):
+        windows = self.machine.windows_dir
+        self.assertEqual(self.machine.read_file(windows + r"\SYSTEM.KMW"),
+                         self.wine_system_ini + product.SYSTEM_INI_EXTRA)
+        self.assertEqual(self.machine.read_file(windows + r"\system.ini"),
+                         self.wine_system_ini + product.SYSTEM_INI_EXTRA_CLEANED)
+
+    def assertSpooler(self, printers, drivers):
+        self.assertEqual(self.machine.printers(), printers)
+        self.assertEqual(self.machine.drivers(), drivers)
+
+
+class Removal(RemovalMachine):
+    def test_full_removal_restart_declined(self):
+        run = self.remove()
+        self.assertBoxes(run, [(4, YES_NO_BUTTONS), (5, YES_NO_BUTTONS)])
+        self.assertRanAsScripted(run, 0)
+        self.assertEqual(product.child_log(self.machine), ["ran", "remove-key ok", "delete ok"])
+        self.assertSpooler([], [])
+        after = self.machine.snapshot()
+        self.assertChanges(self.before, after, self.removal_changes(), ignore=SPOOLER_KEYS)
+        self.assertEqual(self.machine.read_file(self.machine.windows_dir + r"\wininit.ini"),
+                         self.deletion_list([self.uninstaller, self.product_ini] +
+                                            self.system_files))
+        self.assertDeviceRemoved()
+        self.assertStartupLine(after)
+        self.assertGroupDeleted(True)
+
+    def test_full_removal_restart_accepted(self):
+        run = self.remove(answers=(IDYES, IDYES))
+        self.assertBoxes(run, [(4, YES_NO_BUTTONS), (5, YES_NO_BUTTONS)])
+        self.assertIn(run.exit_code, (None, 1), run.log)
+        self.machine.settle()
+        after = self.machine.snapshot()
+        # Windows carried out the deletion list while it restarted.
+        windows = self.machine.windows_dir
+        changes = self.removal_changes(ini="-")
+        changes.remove("+%s\\wininit.ini" % windows)
+        changes += ["+%s\\wininit.bak" % windows, "-" + self.uninstaller]
+        changes += ["-" + path for path in self.system_files[:-1]]
+        self.assertChanges(self.before, after, changes, ignore=SPOOLER_KEYS)
+        self.assertEqual(self.machine.read_file(windows + r"\wininit.bak"),
+                         self.deletion_list([self.uninstaller, self.product_ini] +
+                                            self.system_files))
+        self.assertDeviceRemoved()
+        self.assertStartupLine(after)
+        self.assertGroupDeleted(True)
+        self.assertSpooler([], [])
+
+    def test_settings_are_the_ones_read_before_the_removal_command(self):
+        # The removal command deletes the whole INI file: the folder, the start-up entry and
+        # the group are still found from the settings saved at the start.
+        run = self.remove(actions=("delete-ini", "delete", product.PRINT_MANAGER))
+        self.assertBoxes(run, [(4, YES_NO_BUTTONS), (5, YES_NO_BUTTONS)])
+        self.assertRanAsScripted(run, 0)
+        self.assertSpooler([], [])
+        after = self.machine.snapshot()
+        self.assertChanges(self.before, after, self.removal_changes(ini="-"),
+                           ignore=SPOOLER_KEYS)
+        self.assertEqual(self.machine.read_file(self.machine.windows_dir + r"\wininit.ini"),
+                         self.deletion_list([self.uninstaller] + self.system_files))
+        self.assertStartupLine(after)
+        self.assertGroupDeleted(True)
+
+    def test_install_folder_with_a_product_file_stays(self):
+        run = self.remove(actions=("remove-key",))
+        self.assertRanAsScripted(run, 0)
+        changes = self.removal_changes(folder=False)
+        changes.remove("-" + product.PRINT_MANAGER)
+        self.assertChanges(self.before, self.machine.snapshot(), changes, ignore=SPOOLER_KEYS)
+
+
+class RemovalWithSiblingPrinter(RemovalMachine):
+    """A printer of the sibling driver "Orvane Type1": its driver and printer stay, and so
+    does the setup library, which that product still uses: neither scheduled nor deleted."""
+
+    sibling = True
+
+    def test_sibling_printer_keeps_the_setup_library(self):
+        run = self.remove()
+        self.assertBoxes(run, [(4, YES_NO_BUTTONS), (5, YES_NO_BUTTONS)])
+        self.assertRanAsScripted(run, 0)
+        self.assertSpooler([(product.SIBLING_PRINTER, product.SIBLING_DRIVER, "LPT2:", 0)],
+                           [product.SIBLING_DRIVER])
+        after = self.machine.snapshot()
+        self.assertChanges(self.before, after, self.removal_changes(library=False),
+                           ignore=SPOOLER_KEYS)
+        self.assertEqual(self.machine.read_file(self.machine.windows_dir + r"\wininit.ini"),
+                         self.deletion_list([self.uninstaller, self.product_ini] +
+                                            self.system_files[:-1]))
+        self.assertGroupDeleted(True)
+
+
+class RemovalOfASharedDevice(RemovalMachine):
+    """hvq.386 counted twice: the removal lowers the count and keeps the device."""
+
+    device_count = 2
+
+    def test_count_above_one_is_lowered(self):
+        run = self.remove()
+        self.assertRanAsScripted(run, 0)
+        after = self.machine.snapshot()
+        self.assertChanges(self.before, after, self.removal_changes(device=False, count="~"),
+                           ignore=SPOOLER_KEYS)
+        values = after.registry[("HKLM\\" + product.SHARED_DLLS).lower()][1]
+        self.assertEqual(harness.decode_reg_value(values[self.device.lower()][1]), 1)
+
+    def test_count_lowered_by_the_removal_command_is_left(self):
+        run = self.remove(actions=("remove-key", "lower-count", "delete",
+                                   product.PRINT_MANAGER))
+        self.assertRanAsScripted(run, 0)
+        self.assertEqual(product.child_log(self.machine)[2], "lower-count from=2 to=1 ok")
+        after = self.machine.snapshot()
+        self.assertChanges(self.before, after, self.removal_changes(device=False, count="~"),
+                           ignore=SPOOLER_KEYS)
+        values = after.registry[("HKLM\\" + product.SHARED_DLLS).lower()][1]
+        self.assertEqual(harness.decode_reg_value(values[self.device.lower()][1]), 1)
+
+
+class RemovalOfAGroupWithItems(RemovalMachine):
+    """The product's group still holds items: it stays."""
+
+    group_items = 2
+
+    def test_group_with_items_stays(self):
+        run = self.remove()
+        self.assertRanAsScripted(run, 0)
+        self.assertChanges(self.before, self.machine.snapshot(), self.removal_changes(),
+                           ignore=SPOOLER_KEYS)
+        self.assertGroupDeleted(False)
+
 if __name__ == "__main__":
     unittest.main()
