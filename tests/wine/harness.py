@@ -404,7 +404,7 @@ class Machine:
         return os.path.join(self.work, name)
 
     # Running programs
-    def wine(self, args, timeout=60, check=True):
+    def wine(self, args, timeout=60, check=True, env=None):
         """Runs a Wine program and returns its exit status.  Its output goes to a file: a
         pipe would stay open as long as the Wine desktop process that a GUI program starts,
         seconds after the program itself has ended."""
@@ -412,7 +412,8 @@ class Machine:
         with open(output, "ab") as out:
             out.write(("$ wine %s\n" % " ".join(args)).encode())
             out.flush()
-            status = subprocess.run(["wine"] + args, env=self.env, timeout=timeout, stdout=out,
+            status = subprocess.run(["wine"] + args, env=dict(self.env, **(env or {})),
+                                    timeout=timeout, stdout=out,
                                     stderr=subprocess.STDOUT, cwd=self.work).returncode
         if check and status != 0:
             raise AssertionError("wine %s failed (%d), see %s" % (" ".join(args), status,
@@ -462,9 +463,10 @@ class Machine:
         value = self.setup([("readprofile", section, key)])[0][3]
         return None if value == "<missing>" else value
 
-    def run_boxes(self, command_line, answers, application=None, timeout_ms=30000):
+    def run_boxes(self, command_line, answers, application=None, timeout_ms=30000, env=None):
         """Runs a program through the box runner; `answers` lists, box by box, a button id
-        or ('file', name) for the open-file dialog."""
+        or ('file', name) for the open-file dialog.  `env` adds environment variables for
+        this run only."""
         self._runs += 1
         script = self.work_file("boxes%d.txt" % self._runs)
         log = self.work_file("boxes%d.log" % self._runs)
@@ -479,7 +481,8 @@ class Machine:
         with open(script, "wb") as f:
             f.write(b"\n".join(lines) + b"\n")
         status = self.wine([self.bin("boxrunner.exe"), windows_path(script),
-                            windows_path(log)], timeout=timeout_ms / 1000 + 60, check=False)
+                            windows_path(log)], timeout=timeout_ms / 1000 + 60, check=False,
+                           env=env)
         with open(log, "rb") as f:
             return BoxRun(f.read().decode("ascii"), status)
 

@@ -152,6 +152,8 @@ class RemovalMachine(Scenario):
         self.wine_system_ini = product.install(m, device_count=self.device_count,
                                                sibling=self.sibling)
         self.uninstaller = product.uninstaller_path(m)
+        self.run_env = {}
+        self.prepare()
         self.product_ini = m.windows_dir + r"\KMW48.INI"
         self.system_files = [m.system_dir + "\\" + name for name in product.SYSTEM_FILES]
         self.device = m.system_dir + r"\hvq.386"
@@ -162,10 +164,13 @@ class RemovalMachine(Scenario):
         self.progman_log = m.start_program_manager([("Accessories", 5),
                                                     (self.group, self.group_items)])
 
+    def prepare(self):
+        """What a scenario adds to the machine before it is looked at."""
+
     def remove(self, actions=("remove-key", "delete", product.PRINT_MANAGER),
                answers=(IDYES, IDNO)):
         command = self.uninstaller + " " + product.child_command(self.machine, *actions)
-        return self.machine.run_boxes(command, list(answers))
+        return self.machine.run_boxes(command, list(answers), env=self.run_env)
 
     def deletion_list(self, paths):
         """wininit.ini as the deletion list leaves it when there was none: the header,
@@ -303,6 +308,46 @@ class RemovalWithSiblingPrinter(RemovalMachine):
                          self.deletion_list([self.uninstaller, self.product_ini] +
                                             self.system_files[:-1]))
         self.assertGroupDeleted(True)
+
+
+class RemovalWithQueuedJobs(RemovalMachine):
+    """Printers with queued jobs: "Orvane Type2" on LPT1: (the driver's only printer) and the
+    sibling's.  Wine's spooler always reports 0 jobs, so the uninstaller runs beside a
+    spooler stand-in (spoolproxy.cpp) that reports them; it runs from a folder with a long
+    name, so its own deletion entry is a real short path."""
+
+    sibling = True
+    tools = r"C:\OrvaneUninstall"
+
+    def prepare(self):
+        m = self.machine
+        self.uninstaller = self.tools + r"\kmw48rmv.exe"
+        m.setup([("deleteprinter", product.NETWORK_PRINTER),
+                 ("mkdir", self.tools),
+                 ("copy", harness.windows_path(m.bin("kmw48rmv.exe")), self.uninstaller),
+                 ("copy", harness.windows_path(m.bin("winspool.drv")),
+                  self.tools + r"\winspool.drv"),
+                 ("copy", r"%sysdir%\winspool.drv", self.tools + r"\wsreal.drv")])
+        self.run_env = {"QUEUED_JOBS": "%s=2;%s=1" % (product.LPT_PRINTER,
+                                                     product.SIBLING_PRINTER),
+                        "WINEDLLOVERRIDES": "mscoree,mshtml=;winspool.drv=n,b"}
+
+    def test_printer_with_queued_jobs_stays_with_its_driver(self):
+        run = self.remove()
+        self.assertBoxes(run, [(4, YES_NO_BUTTONS), (5, YES_NO_BUTTONS)])
+        self.assertRanAsScripted(run, 0)
+        # Neither printer deleted; no driver deletion requested; the key goes all the same.
+        self.assertSpooler([(product.SIBLING_PRINTER, product.SIBLING_DRIVER, "LPT2:", 0),
+                            (product.LPT_PRINTER, product.DRIVER, "LPT1:", 0)],
+                           [product.SIBLING_DRIVER, product.DRIVER])
+        after = self.machine.snapshot()
+        self.assertChanges(self.before, after, self.removal_changes(library=False),
+                           ignore=SPOOLER_KEYS)
+        short = self.machine.short_paths[self.uninstaller]
+        self.assertNotEqual(short.lower(), self.uninstaller.lower())
+        self.assertEqual(self.machine.read_file(self.machine.windows_dir + r"\wininit.ini"),
+                         self.deletion_list([self.uninstaller, self.product_ini] +
+                                            self.system_files[:-1]))
 
 
 class RemovalOfASharedDevice(RemovalMachine):
