@@ -18,9 +18,11 @@
  * Log, one event a line, texts in hexadecimal (CP932 bytes as the box shows them):
  *   started pid=N | start-failed error=N
  *   box caption=HEX text=HEX edit=0|1 buttons=ID:HEX,ID:HEX...
- *   pressed id=N | typed text=HEX | no-button id=N | unexpected-box | timeout
+ *   pressed id=N | typed text=HEX | no-button id=N | no-file-field | unexpected-box |
+ *   timeout | unused-answers count=N
  *   exit code=N
- * Each line ends with at=MS, the time since the program was started.  * Exit status: 0 when the run went as scripted (every answer used), else 1. */
+ * Each line ends with at=MS, the time since the program was started.
+ * Exit status: 0 when the run went as scripted (every answer used), else 1. */
 #include <windows.h>
 
 #include "helpers.h"
@@ -59,9 +61,9 @@ DWORD target_pid;
 HWND handled[HANDLED_CAPACITY];
 int handled_count;
 
-/* Ends a log line with the milliseconds since the program was started. */
 DWORD start_time;
 
+/* Ends a log line with the milliseconds since the program was started. */
 void end_event() {
     log_text(" at=");
     log_number((long)(GetTickCount() - start_time));
@@ -218,8 +220,7 @@ int answer_box(HWND box, const answer *a) {
             return 0;
         }
         DWORD_PTR result;
-        SendMessageTimeoutA(field, WM_SETTEXT, 0, (LPARAM)a->text, SMTO_ABORTIFHUNG, 2000,
-                            &result);
+        SendMessageTimeoutA(field, WM_SETTEXT, 0, (LPARAM)a->text, SMTO_ABORTIFHUNG, 2000, &result);
         log_text("typed text=");
         log_hex(a->text, lstrlenA(a->text));
         end_event();
@@ -251,6 +252,7 @@ int run() {
     PROCESS_INFORMATION process;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
+    start_time = GetTickCount();
     if (!CreateProcessA(application[0] ? application : NULL, command_line, NULL, NULL, FALSE, 0,
                         NULL, NULL, &startup, &process)) {
         log_text("start-failed error=");
@@ -258,7 +260,6 @@ int run() {
         end_event();
         return 0;
     }
-    start_time = GetTickCount();
     target_pid = process.dwProcessId;
     log_text("started pid=");
     log_number((long)target_pid);
@@ -296,6 +297,11 @@ int run() {
             handled[handled_count++] = box;
     }
 
+    if (ok && used < answer_count) {
+        log_text("unused-answers count=");
+        log_number(answer_count - used);
+        end_event();
+    }
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
     log_text("exit code=");

@@ -65,8 +65,8 @@ int main(int argc, char **argv) {
     for (int i = 2; i < argc; i++) {
         const char *action = argv[i];
         if (lstrcmpA(action, "remove-key") == 0) {
-            log_result(action, WritePrivateProfileStringA("General", "InstallPath", NULL,
-                                                          "KMW48.INI"));
+            log_result(action,
+                       WritePrivateProfileStringA("General", "InstallPath", NULL, "KMW48.INI"));
         } else if (lstrcmpA(action, "delete-ini") == 0) {
             GetWindowsDirectoryA(path, PATH_CAPACITY);
             lstrcatA(path, "\\KMW48.INI");

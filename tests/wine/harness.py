@@ -173,7 +173,8 @@ class BoxRun:
     @property
     def went_as_scripted(self):
         return self.status == 0 and not ({"timeout", "unexpected-box", "no-button",
-                                          "no-file-field", "start-failed"} & set(self.events))
+                                          "no-file-field", "start-failed",
+                                          "unused-answers"} & set(self.events))
 
 
 # ---- Registry files ---------------------------------------------------------------------

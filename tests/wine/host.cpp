@@ -23,8 +23,8 @@ using namespace helper;
 
 /* Calls a four-argument routine and tells whether it removed its arguments from the stack,
  * as the standard calling convention of exported routines requires. */
-extern "C" int call_and_check_stack(void *routine, HWND owner, DWORD reserved1,
-                                    const char *printer, DWORD reserved2, int *balanced);
+extern "C" int call_and_check_stack(void *routine, HWND owner, DWORD reserved1, const char *printer,
+                                    DWORD reserved2, int *balanced);
 asm(".text\n"
     ".globl _call_and_check_stack\n"
     "_call_and_check_stack:\n"
@@ -76,8 +76,8 @@ HWND make_host_window() {
     window_class.lpszClassName = "PrinterInstallationHost";
     RegisterClassA(&window_class);
     return CreateWindowExA(0, "PrinterInstallationHost", "Printer installation",
-                           WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 300, 200, NULL,
-                           NULL, window_class.hInstance, NULL);
+                           WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 300, 200, NULL, NULL,
+                           window_class.hInstance, NULL);
 }
 
 int call_library(const char *library_path, const char *printer_hex, const char *directory) {
@@ -165,9 +165,9 @@ int talk_to_program_manager(const char *item_hex, const char *command_hex) {
         }
         log_end();
         if (command_hex != NULL) {
-            HDDEDATA done = DdeClientTransaction((BYTE *)command, (DWORD)lstrlenA(command) + 1,
-                                                 conversation, NULL, CF_TEXT, XTYP_EXECUTE,
-                                                 1000, NULL);
+            HDDEDATA done =
+                DdeClientTransaction((BYTE *)command, (DWORD)lstrlenA(command) + 1, conversation,
+                                     NULL, CF_TEXT, XTYP_EXECUTE, 1000, NULL);
             log_text("execute acknowledged=");
             log_number(done != NULL);
             log_end();

@@ -34,9 +34,9 @@ int main(int argc, char **argv) {
     window_class.lpszClassName = "PrintManagerStandIn";
     if (!RegisterClassA(&window_class))
         return 3;
-    HWND window = CreateWindowExA(0, "PrintManagerStandIn", title, WS_OVERLAPPEDWINDOW,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, 300, 200, NULL, NULL,
-                                  window_class.hInstance, NULL);
+    HWND window =
+        CreateWindowExA(0, "PrintManagerStandIn", title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                        CW_USEDEFAULT, 300, 200, NULL, NULL, window_class.hInstance, NULL);
     if (window == NULL)
         return 3;
     ShowWindow(window, SW_SHOWMINNOACTIVE);

@@ -16,12 +16,7 @@ using namespace helper;
 
 namespace {
 
-enum {
-    GROUP_CAPACITY = 16,
-    NAME_CAPACITY = 512,
-    REPLY_CAPACITY = 4096,
-    COMMAND_CAPACITY = 1024
-};
+enum { GROUP_CAPACITY = 16, NAME_CAPACITY = 512, REPLY_CAPACITY = 4096, COMMAND_CAPACITY = 1024 };
 
 struct group {
     char name[NAME_CAPACITY];
@@ -81,8 +76,7 @@ HDDEDATA carry_out(HDDEDATA data) {
     int prefix_length = lstrlenA(prefix);
     int n = lstrlenA(command);
     if (n < prefix_length + 2 || CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, command,
-                                                prefix_length, prefix,
-                                                prefix_length) != CSTR_EQUAL)
+                                                prefix_length, prefix, prefix_length) != CSTR_EQUAL)
         return (HDDEDATA)DDE_FNOTPROCESSED;
     if (command[n - 2] != ')' || command[n - 1] != ']')
         return (HDDEDATA)DDE_FNOTPROCESSED;
@@ -97,8 +91,8 @@ HDDEDATA carry_out(HDDEDATA data) {
     return (HDDEDATA)DDE_FACK;
 }
 
-HDDEDATA CALLBACK dde_callback(UINT type, UINT format, HCONV, HSZ topic, HSZ item,
-                               HDDEDATA data, ULONG_PTR, ULONG_PTR) {
+HDDEDATA CALLBACK dde_callback(UINT type, UINT format, HCONV, HSZ topic, HSZ item, HDDEDATA data,
+                               ULONG_PTR, ULONG_PTR) {
     switch (type) {
     case XTYP_CONNECT:
         return (HDDEDATA)(ULONG_PTR)(DdeCmpStringHandles(topic, service) == 0);

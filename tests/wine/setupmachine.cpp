@@ -51,8 +51,8 @@ void take_field(char *to, const char *from, int length) {
         const char *directory = NULL;
         int skip = 0;
         if (from[i] == '%') {
-            if (length - i >= 8 && CompareStringA(LOCALE_INVARIANT, 0, from + i, 8, "%windir%",
-                                                  8) == CSTR_EQUAL) {
+            if (length - i >= 8 &&
+                CompareStringA(LOCALE_INVARIANT, 0, from + i, 8, "%windir%", 8) == CSTR_EQUAL) {
                 directory = windows_directory;
                 skip = 8;
             } else if (length - i >= 8 && CompareStringA(LOCALE_INVARIANT, 0, from + i, 8,
@@ -93,8 +93,8 @@ HKEY root_key(const char *name) {
 
 int set_value(DWORD type, const BYTE *data, DWORD size) {
     HKEY key;
-    LONG result = RegCreateKeyExA(root_key(fields[1]), fields[2], 0, NULL, 0, KEY_ALL_ACCESS,
-                                  NULL, &key, NULL);
+    LONG result = RegCreateKeyExA(root_key(fields[1]), fields[2], 0, NULL, 0, KEY_ALL_ACCESS, NULL,
+                                  &key, NULL);
     if (result == ERROR_SUCCESS) {
         result = RegSetValueExA(key, fields[3], 0, type, data, size);
         RegCloseKey(key);
@@ -167,8 +167,7 @@ int list_printers() {
         char jobs[16];
         wsprintfA(jobs, "%lu", printers[i].cJobs);
         log_text("printer\t");
-        log_fields(printers[i].pPrinterName, printers[i].pDriverName, printers[i].pPortName,
-                   jobs);
+        log_fields(printers[i].pPrinterName, printers[i].pDriverName, printers[i].pPortName, jobs);
     }
     return 1;
 }
@@ -199,8 +198,8 @@ int run_command() {
         return WriteProfileStringA(fields[1], fields[2], fields[3]);
     if (lstrcmpA(command, "regkey") == 0 && field_count == 3) {
         HKEY key;
-        LONG result = RegCreateKeyExA(root_key(fields[1]), fields[2], 0, NULL, 0,
-                                      KEY_ALL_ACCESS, NULL, &key, NULL);
+        LONG result = RegCreateKeyExA(root_key(fields[1]), fields[2], 0, NULL, 0, KEY_ALL_ACCESS,
+                                      NULL, &key, NULL);
         if (result == ERROR_SUCCESS)
             RegCloseKey(key);
         SetLastError((DWORD)result);

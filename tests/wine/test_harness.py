@@ -184,6 +184,13 @@ class BoxRunner(Scenario):
         self.assertFalse(run.went_as_scripted)
         self.assertEqual(run.exit_code, 0xDEAD)
 
+    def test_answer_left_over_is_reported(self):
+        run = self.machine.run_boxes(self.host("dialog")[1], [IDCANCEL, IDOK])
+        self.assertEqual(len(run.boxes), 1, run.log)
+        self.assertIn("unused-answers", run.events)
+        self.assertFalse(run.went_as_scripted)
+        self.assertEqual(run.exit_code, 0)
+
     def test_time_out_ends_the_program(self):
         ready = harness.windows_path(self.machine.work_file("never.ready"))
         command = " ".join([harness.windows_path(self.machine.bin("pmwindow.exe")), "41",
