@@ -29,10 +29,9 @@ class Scenario(unittest.TestCase):
         work = os.path.join(_setting("KMW_WINE_WORK"), self.id().split(".", 1)[1])
         self.machine = harness.Machine(_setting("KMW_WINE_BIN"), _setting("KMW_WINE_BASE"),
                                        work)
+        # Runs even when the rest of a scenario's set-up fails: no Wine process outlives it.
+        self.addCleanup(self.machine.close, keep_prefix=bool(os.environ.get("KMW_WINE_KEEP")))
         self.strings = harness.uninstaller_strings()
-
-    def tearDown(self):
-        self.machine.close(keep_prefix=bool(os.environ.get("KMW_WINE_KEEP")))
 
     # Checks
     def assertBoxes(self, run, expected, caption_id=1, strings=None):
