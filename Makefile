@@ -35,7 +35,7 @@ test-asan: native-asan
 	ctest --preset native-asan -j $(JOBS)
 
 test-wine: mingw
-	ctest --preset mingw
+	ctest --preset mingw -j $(JOBS)
 
 test-fuzz: fuzz
 	ctest --preset fuzz -j $(JOBS)
@@ -49,7 +49,7 @@ test: build
 	ctest --preset native -j $(JOBS)
 	ctest --preset native-asan -j $(JOBS)
 	ctest --preset fuzz -j $(JOBS)
-	ctest --preset mingw
+	ctest --preset mingw -j $(JOBS)
 
 demo:
 	@echo "make demo arrives with the end-to-end harness; until then: make build, make test"

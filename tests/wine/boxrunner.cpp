@@ -1,0 +1,331 @@
+/* boxrunner.cpp: the test's eyes and hands on a program running under Wine.
+ *
+ * It starts the program under test with the command line a script gives, finds each dialog
+ * box of that program from outside (message boxes and the open-file dialog), records what
+ * the box shows, answers it as the script says, and records the program's exit code.  A
+ * box that the script does not answer, a button that is not there or a run that outlasts
+ * the time-out ends the program, so that a test fails instead of hanging.
+ *
+ * Usage: boxrunner SCRIPT LOG
+ *
+ * Script, one directive a line, texts as bytes in the ANSI code page:
+ *   run COMMAND LINE    the command line given to CreateProcessA, exactly
+ *   app PATH            optional application name for CreateProcessA
+ *   timeout MS          time-out of the whole run (default 30000)
+ *   press ID            answer the next box by pressing its button with that control id
+ *   file NAME           type NAME into the next open-file dialog, then press OK
+ *
+ * Log, one event a line, texts in hexadecimal (CP932 bytes as the box shows them):
+ *   started pid=N | start-failed error=N
+ *   box caption=HEX text=HEX edit=0|1 buttons=ID:HEX,ID:HEX...
+ *   pressed id=N | typed text=HEX | no-button id=N | no-file-field | unexpected-box |
+ *   timeout | unused-answers count=N
+ *   exit code=N
+ * Each line ends with at=MS, the time since the program was started.
+ * Exit status: 0 when the run went as scripted (every answer used), else 1. */
+#include <windows.h>
+
+#include "helpers.h"
+
+using namespace helper;
+
+namespace {
+
+enum {
+    SCRIPT_CAPACITY = 16384,
+    COMMAND_CAPACITY = 2048,
+    ANSWER_CAPACITY = 32,
+    TEXT_CAPACITY = 1024,
+    HANDLED_CAPACITY = 64,
+    POLL_MS = 20,
+    DEFAULT_TIMEOUT_MS = 30000,
+    FILE_NAME_EDIT_ID = 0x480,  /* edt1 of the open-file dialog */
+    FILE_NAME_COMBO_ID = 0x47c, /* cmb13, the file name box of newer dialogs */
+    MESSAGE_TEXT_ID = 0xFFFF    /* the static text of a message box */
+};
+
+struct answer {
+    int is_file;              /* 1: type text into the open-file dialog, then press OK */
+    int button_id;            /* the button to press */
+    char text[TEXT_CAPACITY]; /* the file name to type */
+};
+
+char script[SCRIPT_CAPACITY];
+char command_line[COMMAND_CAPACITY];
+char application[COMMAND_CAPACITY];
+answer answers[ANSWER_CAPACITY];
+int answer_count;
+DWORD timeout_ms = DEFAULT_TIMEOUT_MS;
+
+DWORD target_pid;
+HWND handled[HANDLED_CAPACITY];
+int handled_count;
+
+DWORD start_time;
+
+/* Ends a log line with the milliseconds since the program was started. */
+void end_event() {
+    log_text(" at=");
+    log_number((long)(GetTickCount() - start_time));
+    log_end();
+}
+
+/* ---- The script ------------------------------------------------------------------ */
+
+int starts_with(const char *text, const char *prefix) {
+    while (*prefix)
+        if (*text++ != *prefix++)
+            return 0;
+    return 1;
+}
+
+void copy_text(char *to, const char *from, int capacity) {
+    int i = 0;
+    while (from[i] && i < capacity - 1) {
+        to[i] = from[i];
+        i++;
+    }
+    to[i] = '\0';
+}
+
+int read_script(const char *path) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD size = 0;
+    ReadFile(file, script, SCRIPT_CAPACITY - 1, &size, NULL);
+    CloseHandle(file);
+    script[size] = '\0';
+
+    char *p = script;
+    while (*p) {
+        char *end = p;
+        while (*end && *end != '\n')
+            end++;
+        char *next = *end ? end + 1 : end;
+        if (end > p && end[-1] == '\r')
+            end[-1] = '\0';
+        *end = '\0';
+        if (starts_with(p, "run "))
+            copy_text(command_line, p + 4, COMMAND_CAPACITY);
+        else if (starts_with(p, "app "))
+            copy_text(application, p + 4, COMMAND_CAPACITY);
+        else if (starts_with(p, "timeout "))
+            timeout_ms = (DWORD)to_number(p + 8);
+        else if (answer_count < ANSWER_CAPACITY && starts_with(p, "press ")) {
+            answers[answer_count].is_file = 0;
+            answers[answer_count++].button_id = (int)to_number(p + 6);
+        } else if (answer_count < ANSWER_CAPACITY && starts_with(p, "file ")) {
+            answers[answer_count].is_file = 1;
+            answers[answer_count].button_id = IDOK;
+            copy_text(answers[answer_count++].text, p + 5, TEXT_CAPACITY);
+        } else if (*p)
+            return 0;
+        p = next;
+    }
+    return 1;
+}
+
+/* ---- Boxes ----------------------------------------------------------------------- */
+
+int is_handled(HWND window) {
+    for (int i = 0; i < handled_count; i++)
+        if (handled[i] == window)
+            return 1;
+    return 0;
+}
+
+/* Forgets the boxes that are gone, so that only open ones are skipped. */
+void forget_closed_boxes() {
+    int kept = 0;
+    for (int i = 0; i < handled_count; i++)
+        if (IsWindow(handled[i]))
+            handled[kept++] = handled[i];
+    handled_count = kept;
+}
+
+BOOL CALLBACK find_box_callback(HWND window, LPARAM found) {
+    char class_name[64];
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != target_pid || !IsWindowVisible(window) || is_handled(window))
+        return TRUE;
+    if (GetClassNameA(window, class_name, sizeof class_name) == 0 ||
+        lstrcmpA(class_name, "#32770") != 0)
+        return TRUE;
+    *(HWND *)found = window;
+    return FALSE;
+}
+
+HWND find_new_box() {
+    HWND found = NULL;
+    EnumWindows(find_box_callback, (LPARAM)&found);
+    return found;
+}
+
+/* Text of a window of the program under test, asked for by message (works across
+ * processes, unlike reading the window structure). */
+int window_text(HWND window, char *text) {
+    DWORD_PTR length = 0;
+    text[0] = '\0';
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, TEXT_CAPACITY, (LPARAM)text, SMTO_ABORTIFHUNG,
+                             2000, &length))
+        return 0;
+    text[TEXT_CAPACITY - 1] = '\0';
+    return lstrlenA(text);
+}
+
+HWND file_name_field(HWND box) {
+    HWND field = GetDlgItem(box, FILE_NAME_EDIT_ID);
+    return field ? field : GetDlgItem(box, FILE_NAME_COMBO_ID);
+}
+
+BOOL CALLBACK add_button_callback(HWND child, LPARAM first) {
+    char class_name[64];
+    char text[TEXT_CAPACITY];
+    if (GetClassNameA(child, class_name, sizeof class_name) == 0 ||
+        lstrcmpiA(class_name, "Button") != 0 || !IsWindowVisible(child))
+        return TRUE;
+    if (!*(int *)first)
+        log_text(",");
+    *(int *)first = 0;
+    log_number(GetDlgCtrlID(child));
+    log_text(":");
+    log_hex(text, window_text(child, text));
+    return TRUE;
+}
+
+void record_box(HWND box) {
+    char text[TEXT_CAPACITY];
+    int first = 1;
+    log_text("box caption=");
+    log_hex(text, window_text(box, text));
+    log_text(" text=");
+    HWND message = GetDlgItem(box, MESSAGE_TEXT_ID);
+    log_hex(text, message ? window_text(message, text) : 0);
+    log_text(" edit=");
+    log_number(file_name_field(box) != NULL);
+    log_text(" buttons=");
+    EnumChildWindows(box, add_button_callback, (LPARAM)&first);
+    end_event();
+}
+
+/* Answers the box; returns 0 when the answer cannot be given. */
+int answer_box(HWND box, const answer *a) {
+    if (a->is_file) {
+        HWND field = file_name_field(box);
+        if (field == NULL) {
+            log_text("no-file-field");
+            end_event();
+            return 0;
+        }
+        DWORD_PTR result;
+        SendMessageTimeoutA(field, WM_SETTEXT, 0, (LPARAM)a->text, SMTO_ABORTIFHUNG, 2000, &result);
+        log_text("typed text=");
+        log_hex(a->text, lstrlenA(a->text));
+        end_event();
+    }
+    HWND button = GetDlgItem(box, a->button_id);
+    if (button == NULL) {
+        log_text("no-button id=");
+        log_number(a->button_id);
+        end_event();
+        return 0;
+    }
+    /* Exactly what a click sends; closing the box instead would answer IDCANCEL. */
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(a->button_id, BN_CLICKED), (LPARAM)button);
+    log_text("pressed id=");
+    log_number(a->button_id);
+    end_event();
+    return 1;
+}
+
+/* ---- The run --------------------------------------------------------------------- */
+
+void stop_program(HANDLE process) {
+    TerminateProcess(process, 0xDEAD);
+    WaitForSingleObject(process, 5000);
+}
+
+int run() {
+    STARTUPINFOA startup;
+    PROCESS_INFORMATION process;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    start_time = GetTickCount();
+    if (!CreateProcessA(application[0] ? application : NULL, command_line, NULL, NULL, FALSE, 0,
+                        NULL, NULL, &startup, &process)) {
+        log_text("start-failed error=");
+        log_number((long)GetLastError());
+        end_event();
+        return 0;
+    }
+    target_pid = process.dwProcessId;
+    log_text("started pid=");
+    log_number((long)target_pid);
+    end_event();
+
+    int used = 0;
+    int ok = 1;
+    DWORD start = GetTickCount();
+    while (WaitForSingleObject(process.hProcess, POLL_MS) == WAIT_TIMEOUT) {
+        if (GetTickCount() - start > timeout_ms) {
+            log_text("timeout");
+            end_event();
+            stop_program(process.hProcess);
+            ok = 0;
+            break;
+        }
+        forget_closed_boxes();
+        HWND box = find_new_box();
+        if (box == NULL)
+            continue;
+        record_box(box);
+        if (used == answer_count) {
+            log_text("unexpected-box");
+            end_event();
+            stop_program(process.hProcess);
+            ok = 0;
+            break;
+        }
+        if (!answer_box(box, &answers[used++])) {
+            stop_program(process.hProcess);
+            ok = 0;
+            break;
+        }
+        if (handled_count < HANDLED_CAPACITY)
+            handled[handled_count++] = box;
+    }
+
+    if (ok && used < answer_count) {
+        log_text("unused-answers count=");
+        log_number(answer_count - used);
+        end_event();
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    log_text("exit code=");
+    log_number((long)code);
+    end_event();
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return ok && used == answer_count;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc != 3)
+        return 2;
+    if (!log_open(argv[2], 0))
+        return 2;
+    if (!read_script(argv[1])) {
+        log_text("bad-script");
+        end_event();
+        CloseHandle(log_file);
+        return 2;
+    }
+    int ok = run();
+    CloseHandle(log_file);
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,62 @@
+"""scenario.py: the frame of every Wine scenario: a fresh copy of the base prefix, the
+uninstaller's texts, and the checks that scenarios share.
+
+CTest passes the places through the environment: KMW_WINE_BIN (the built programs),
+KMW_WINE_BASE (the base prefix), KMW_WINE_WORK (one folder per scenario is made there; its
+logs stay after the run, the prefix copy is removed unless KMW_WINE_KEEP is set).
+"""
+import os
+import unittest
+
+import harness
+
+# Message box styles of the uninstaller, by the buttons they show.
+OK_BUTTONS = [harness.IDOK]
+YES_NO_BUTTONS = [harness.IDYES, harness.IDNO]
+
+
+def _setting(name):
+    value = os.environ.get(name)
+    if not value:
+        raise unittest.SkipTest("%s is not set: run the Wine scenarios through ctest" % name)
+    return value
+
+
+class Scenario(unittest.TestCase):
+    maxDiff = None
+
+    def setUp(self):
+        work = os.path.join(_setting("KMW_WINE_WORK"), self.id().split(".", 1)[1])
+        self.machine = harness.Machine(_setting("KMW_WINE_BIN"), _setting("KMW_WINE_BASE"),
+                                       work)
+        # Runs even when the rest of a scenario's set-up fails: no Wine process outlives it.
+        self.addCleanup(self.machine.close, keep_prefix=bool(os.environ.get("KMW_WINE_KEEP")))
+        self.strings = harness.uninstaller_strings()
+
+    # Checks
+    def assertBoxes(self, run, expected, caption_id=1, strings=None):
+        """`expected`: [(text id, buttons)] in the order the boxes must appear; each box has
+        caption `caption_id` and exactly those buttons.  Ids are rows of `strings` (the
+        uninstaller's table unless given); a text given as bytes stands for itself."""
+        strings = strings or self.strings
+        shown = [(box.text, box.caption, box.button_ids) for box in run.boxes]
+        wanted = [(strings.get(text_id, text_id), strings.get(caption_id, caption_id), buttons)
+                  for text_id, buttons in expected]
+        self.assertEqual(shown, wanted, "boxes shown; box runner log:\n" + run.log)
+
+    def assertRanAsScripted(self, run, exit_code):
+        self.assertTrue(run.went_as_scripted, "box runner log:\n" + run.log)
+        self.assertEqual(run.exit_code, exit_code, "exit code; box runner log:\n" + run.log)
+
+    def assertChanges(self, before, after, expected, ignore=()):
+        """The machine changed exactly as `expected` says (see harness.diff_snapshots);
+        names are compared ignoring letter case, as Windows compares them."""
+        changes = sorted(harness.diff_snapshots(before, after, ignore), key=_order)
+        expected = sorted(expected, key=_order)
+        if [c.lower() for c in changes] != [c.lower() for c in expected]:
+            self.assertEqual(changes, expected, "changes of the machine")
+
+
+def _order(change):
+    # Files first, then registry keys, each in lower-case path order.
+    return (change[1:].startswith("HK"), change[1:].lower(), change[0])

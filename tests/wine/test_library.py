@@ -1,0 +1,247 @@
+"""test_library.py: the real KMW48I2.DLL under Wine, loaded by the printer-installation host
+(LoadLibraryA, GetProcAddress("OrvaneSetup")) right after a printer was installed, answered
+by the box runner.
+
+The machine: the library in the system directory, printers of "Orvane Type2" in the
+spooler, the print manager's setup program (the PMSETUP stand-in, which logs that it ran) in
+the most recent install location, and, where a scenario says so, the product INI file
+naming an installed print manager.  The host (PRNHOST.EXE in the Windows directory) starts
+with the Windows directory current unless a scenario says otherwise.
+
+These scenarios describe the finished library; tests/wine/CMakeLists.txt registers them
+once it is in place.
+"""
+import os
+import unittest
+
+import harness
+import product
+from scenario import Scenario
+
+IDOK, IDCANCEL, IDYES, IDNO = harness.IDOK, harness.IDCANCEL, harness.IDYES, harness.IDNO
+OK_BUTTONS = [IDOK]
+YES_NO_BUTTONS = [IDYES, IDNO]
+
+SETUP_DIR = r"C:\Setup"
+SETUP_PROGRAM = SETUP_DIR + r"\pmsetup.exe"
+CANCELLED_TEXT = (b"Setup process cancelled. \nYou may install the print manager by running "
+                  b"\nPMSETUP.EXE from the installation disk.")
+CANCELLED_CAPTION = b"Setup"
+DIALOG_CAPTION = b"PMSETUP.EXE"
+
+
+class LibraryMachine(Scenario):
+    recent_location = SETUP_DIR + "\\"   # None: no InstallLocationsMRU key
+    print_manager_installed = False
+
+    def setUp(self):
+        super().setUp()
+        self.library_strings = harness.library_strings()
+        m = self.machine
+        m.setup([])
+        self.library = m.system_dir + r"\KMW48I2.DLL"
+        # The host runs from the Windows directory: a bare program name is looked up in the
+        # caller's own folder first, which must not be the build folder holding PMSETUP's
+        # stand-in.
+        self.host = m.windows_dir + r"\PRNHOST.EXE"
+        commands = [
+            ("copy", harness.windows_path(m.bin("host.exe")), self.host),
+            ("copy", harness.windows_path(m.bin("KMW48I2.DLL")), self.library),
+            ("mkdir", SETUP_DIR),
+            ("copy", harness.windows_path(m.bin("pmsetup.exe")), SETUP_PROGRAM),
+            ("driver", product.DRIVER),
+            ("printer", product.LPT_PRINTER, product.DRIVER, "LPT1:"),
+            ("printer", product.NETWORK_PRINTER, product.DRIVER, product.NETWORK_PORT),
+        ]
+        if self.recent_location is not None:
+            commands += [("regsz", "HKCU", "InstallLocationsMRU", "MRUList", "ba"),
+                         ("regsz", "HKCU", "InstallLocationsMRU", "b", self.recent_location),
+                         ("regsz", "HKCU", "InstallLocationsMRU", "a", r"C:\Old\\")]
+        if self.print_manager_installed:
+            commands += [("mkdir", product.INSTALL_DIR),
+                         ("file", product.PRINT_MANAGER, b"MZ print manager".hex()),
+                         ("ini", "KMW48.INI", "General", "ExecuteFile", product.PRINT_MANAGER)]
+        commands.append(("shortpath", SETUP_PROGRAM))
+        m.setup(commands)
+        self.pmsetup_log = m.work_file("pmsetup.log")
+        m.env["PMSETUP_LOG"] = harness.windows_path(self.pmsetup_log)
+        self.host_log = m.work_file("host.log")
+
+    def call(self, printer, answers, directory=None):
+        """The host calls OrvaneSetup for `printer` (str) with the boxes answered."""
+        m = self.machine
+        command = " ".join([self.host, harness.windows_path(self.host_log), "call",
+                            self.library,
+                            printer.encode(harness.CODE_PAGE).hex(),
+                            '"%s"' % (directory or m.windows_dir)])
+        return m.run_boxes(command, answers)
+
+    def host_result(self):
+        """(result, current directory afterwards) as the host logged them."""
+        with open(self.host_log, encoding="ascii") as f:
+            lines = [line.split(" at=")[0] for line in f.read().splitlines()]
+        self.assertEqual(lines[:2], ["loaded ok", "export name=1 ordinal-same=1"], lines)
+        words = dict(w.split("=", 1) for w in lines[2].split(" ")[1:])
+        self.assertEqual(words["balanced"], "1", "OrvaneSetup left its arguments on the stack")
+        return int(words["value"]), bytes.fromhex(words["directory"]).decode(harness.CODE_PAGE)
+
+    def setup_runs(self):
+        """The PMSETUP stand-in's runs: [(command line, module, current directory)]."""
+        if not os.path.exists(self.pmsetup_log):
+            return []
+        with open(self.pmsetup_log, encoding="ascii") as f:
+            runs = []
+            for line in f.read().splitlines():
+                words = dict(w.split("=", 1) for w in line.split(" ")[1:])
+                runs.append(tuple(bytes.fromhex(words[k]).decode(harness.CODE_PAGE)
+                                  for k in ("command", "module", "directory")))
+            return runs
+
+    def assertShown(self, run, expected):
+        """`expected`: [(text, caption, buttons)], texts as bytes; a library row by number."""
+        def text(t):
+            return self.library_strings[t] if isinstance(t, int) else t
+        self.assertEqual([(b.text, b.caption, b.button_ids) for b in run.boxes],
+                         [(text(t), text(c), buttons) for t, c, buttons in expected], run.log)
+
+    def assertSetupStarted(self, directory, command_line=None):
+        """PMSETUP ran once, in the host's current directory, its command line the short
+        path of the file found (`command_line` when given) and nothing else."""
+        self.machine.settle()
+        runs = self.setup_runs()
+        self.assertEqual(len(runs), 1, runs)
+        command, module, current = runs[0]
+        self.assertEqual(command, command_line or self.machine.short_paths[SETUP_PROGRAM])
+        self.assertEqual(module.lower(), SETUP_PROGRAM.lower())
+        self.assertEqual(current.lower(), directory.lower())
+
+    def assertNothingStarted(self):
+        self.machine.settle()
+        self.assertEqual(self.setup_runs(), [])
+
+
+class Library(LibraryMachine):
+    def test_lpt_printer_without_print_manager(self):
+        run = self.call(product.LPT_PRINTER, [])
+        self.assertRanAsScripted(run, 0)
+        self.assertShown(run, [])
+        self.assertEqual(self.host_result(), (0, self.machine.windows_dir))
+        self.assertSetupStarted(self.machine.windows_dir)
+
+    def test_printer_name_in_another_letter_case(self):
+        run = self.call(product.LPT_PRINTER.upper(), [])
+        self.assertRanAsScripted(run, 0)
+        self.assertEqual(self.host_result()[0], 0)
+        self.assertSetupStarted(self.machine.windows_dir)
+
+    def test_printer_not_found(self):
+        run = self.call("Another Printer", [IDOK])
+        self.assertRanAsScripted(run, 0)
+        self.assertShown(run, [(8, 6, OK_BUTTONS)])
+        self.assertEqual(self.host_result(), (0, self.machine.windows_dir))
+        self.assertNothingStarted()
+
+    def test_network_port_after_an_lpt_printer_of_the_driver(self):
+        # The spooler lists "Orvane Type2" (LPT1:) before "Orvane Type2 (network)": no
+        # question, the new printer is passed over and so not found.
+        self.assertEqual([p[0] for p in self.machine.printers()],
+                         [product.LPT_PRINTER, product.NETWORK_PRINTER])
+        run = self.call(product.NETWORK_PRINTER, [IDOK])
+        self.assertRanAsScripted(run, 0)
+        self.assertShown(run, [(8, 6, OK_BUTTONS)])
+        self.assertEqual(self.host_result()[0], 0)
+        self.assertNothingStarted()
+
+    def test_dialog_wrong_file_then_the_right_one(self):
+        self.machine.setup([("regsz", "HKCU", "InstallLocationsMRU", "b", r"C:\Nowhere\\")])
+        run = self.call(product.LPT_PRINTER, [("file", r"C:\Setup\other.exe"),
+                                              ("file", SETUP_PROGRAM.lower())])
+        self.assertRanAsScripted(run, 0)
+        self.assertEqual([(b.caption, b.has_file_field) for b in run.boxes],
+                         [(DIALOG_CAPTION, True), (DIALOG_CAPTION, True)])
+        # The dialog makes the chosen file's folder current, as Windows' does.
+        self.assertEqual(self.host_result(), (0, SETUP_DIR))
+        self.assertSetupStarted(SETUP_DIR)
+
+    def test_dialog_cancelled(self):
+        self.machine.setup([("regsz", "HKCU", "InstallLocationsMRU", "b", r"C:\Nowhere\\")])
+        run = self.call(product.LPT_PRINTER, [IDCANCEL, IDOK])
+        self.assertRanAsScripted(run, 0)
+        self.assertEqual(run.boxes[0].caption, DIALOG_CAPTION)
+        self.assertShown(run, [(b"", DIALOG_CAPTION, run.boxes[0].button_ids),
+                               (CANCELLED_TEXT, CANCELLED_CAPTION, OK_BUTTONS)])
+        self.assertEqual(self.host_result()[0], 0)
+        self.assertNothingStarted()
+
+    def test_typed_name_of_a_missing_file(self):
+        self.machine.setup([("regsz", "HKCU", "InstallLocationsMRU", "b", r"C:\Nowhere\\")])
+        run = self.call(product.LPT_PRINTER, [("file", r"C:\Setup\PMSETUP2.EXE")])
+        self.assertRanAsScripted(run, 0)
+        self.assertEqual(len(run.boxes), 1, run.log)
+        self.assertEqual(self.host_result()[0], 1)
+        self.assertNothingStarted()
+
+    def test_recent_location_without_a_trailing_backslash(self):
+        # "C:\Setup" + "pmsetup.exe" names no file: the dialog is shown.
+        self.machine.setup([("regsz", "HKCU", "InstallLocationsMRU", "b", SETUP_DIR)])
+        run = self.call(product.LPT_PRINTER, [IDCANCEL, IDOK])
+        self.assertRanAsScripted(run, 0)
+        self.assertEqual([b.caption for b in run.boxes], [DIALOG_CAPTION, CANCELLED_CAPTION])
+        self.assertNothingStarted()
+
+
+class LibraryWithoutRecentLocation(LibraryMachine):
+    recent_location = None
+
+    def test_setup_program_in_the_current_directory(self):
+        run = self.call(product.LPT_PRINTER, [], directory=SETUP_DIR)
+        self.assertRanAsScripted(run, 0)
+        self.assertShown(run, [])
+        self.assertEqual(self.host_result(), (0, SETUP_DIR))
+        # The bare name, found in the current directory, is its own short path.
+        self.assertSetupStarted(SETUP_DIR, "pmsetup.exe")
+
+
+class LibraryWithNetworkPrinterOnly(LibraryMachine):
+    def setUp(self):
+        super().setUp()
+        self.machine.setup([("deleteprinter", product.LPT_PRINTER)])
+
+    def test_network_port_accepted(self):
+        run = self.call(product.NETWORK_PRINTER, [IDYES])
+        self.assertRanAsScripted(run, 0)
+        self.assertShown(run, [(2, 6, YES_NO_BUTTONS)])
+        self.assertEqual(self.host_result()[0], 0)
+        self.assertSetupStarted(self.machine.windows_dir)
+
+    def test_network_port_declined(self):
+        run = self.call(product.NETWORK_PRINTER, [IDNO])
+        self.assertRanAsScripted(run, 0)
+        self.assertShown(run, [(2, 6, YES_NO_BUTTONS)])
+        self.assertEqual(self.host_result()[0], 0)
+        self.assertNothingStarted()
+
+
+class LibraryWithPrintManagerInstalled(LibraryMachine):
+    print_manager_installed = True
+
+    def test_overwrite_accepted(self):
+        run = self.call(product.LPT_PRINTER, [IDYES])
+        self.assertRanAsScripted(run, 0)
+        self.assertShown(run, [(3, 6, YES_NO_BUTTONS)])
+        # The probe made the print manager's folder current, and the setup program runs
+        # there.
+        result, directory = self.host_result()
+        self.assertEqual((result, directory.lower()), (0, product.INSTALL_DIR.lower()))
+        self.assertSetupStarted(product.INSTALL_DIR)
+
+    def test_overwrite_declined(self):
+        run = self.call(product.LPT_PRINTER, [IDNO])
+        self.assertRanAsScripted(run, 0)
+        self.assertShown(run, [(3, 6, YES_NO_BUTTONS)])
+        self.assertEqual(self.host_result()[0], 0)
+        self.assertNothingStarted()
+
+
+if __name__ == "__main__":
+    unittest.main()
