@@ -451,6 +451,7 @@ std::vector<failing_call> failing_calls() {
 TEST_F(InjectedFailure, EachCallFailsAsOnWindows) {
     for (const failing_call &c : failing_calls()) {
         SCOPED_TRACE(c.api);
+        EXPECT_TRUE(winsim_call_can_fail(c.api));
         winsim_reset();
         c.arrange();
         SetLastError(0);
@@ -467,6 +468,8 @@ TEST_F(InjectedFailure, EachCallFailsAsOnWindows) {
 /* A failing read or write of the text-mode stream sets the stream's error indicator (the
  * conformance rows of the text mode); a failing open of a file to read leaves it alone. */
 TEST_F(InjectedFailure, TextStreamFailurePoints) {
+    EXPECT_TRUE(winsim_call_can_fail("_read"));
+    EXPECT_TRUE(winsim_call_can_fail("_write"));
     winsim_write_file(FILE_A, "line\r\n");
     winsim_fail_call("_fsopen", 1);
     EXPECT_EQ(_fsopen(FILE_A, "r", _SH_DENYNO), nullptr);
@@ -662,6 +665,7 @@ std::vector<unfailing_call> unfailing_calls() {
 TEST_F(InjectedFailure, CallsThatCannotFailChangeNothing) {
     for (const unfailing_call &c : unfailing_calls()) {
         SCOPED_TRACE(c.api);
+        EXPECT_FALSE(winsim_call_can_fail(c.api));
         winsim_reset();
         winsim_fail_call(c.api, 1);
         c.act();

@@ -265,6 +265,8 @@ int winsim_dde_open_objects();
  * FreeEnvironmentStringsA and the DDE releases) are counted, and a failure injected there
  * changes nothing.  The stand-in's own work never counts as a call of the program's. */
 void winsim_fail_call(const std::string &api, int nth);
+/* False for the calls on which an injected failure changes nothing (listed above). */
+bool winsim_call_can_fail(const std::string &api);
 int winsim_call_count(const std::string &api);
 std::vector<std::string> winsim_calls(); /* names of all calls since reset, in order */
 
