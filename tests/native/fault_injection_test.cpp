@@ -335,8 +335,8 @@ TEST_F(FaultInjection, NothingLostWhateverCallFails) {
             if (!passed)
                 failed_runs++;
         }
-        printf("[ fault injection ] %s: %zu calls, %d that can fail: %d runs\n", s.what,
-               clean.calls.size(), runs, runs);
+        printf("[ fault injection ] %s: %zu calls, %d runs (one per call that can fail)\n", s.what,
+               clean.calls.size(), runs);
         total_calls += (int)clean.calls.size();
         total_runs += runs;
     }

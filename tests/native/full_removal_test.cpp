@@ -73,23 +73,6 @@ machine_state expected_after(const machine_state &before, const installation &se
     return after;
 }
 
-void expect_state(const machine_state &actual, const machine_state &expected) {
-    for (const auto &f : expected.files) {
-        auto it = actual.files.find(f.first);
-        if (it == actual.files.end())
-            ADD_FAILURE() << f.first << " is missing";
-        else
-            EXPECT_EQ(it->second, f.second) << f.first;
-    }
-    for (const auto &f : actual.files)
-        EXPECT_TRUE(expected.files.count(f.first)) << f.first << " should not be there";
-    EXPECT_EQ(actual.folders, expected.folders);
-    EXPECT_EQ(actual.registry, expected.registry);
-    EXPECT_EQ(actual.printers, expected.printers);
-    EXPECT_EQ(actual.drivers, expected.drivers);
-    EXPECT_EQ(actual.groups, expected.groups);
-}
-
 std::vector<std::string> expected_dde_log(bool group_deleted) {
     std::vector<std::string> log = {
         "DdeInitializeA(callback, 0x10) = 0",
@@ -117,7 +100,7 @@ TEST_F(FullRemoval, EveryEffectAndEveryUntouchedByte) {
 
         int exit_code = run_installed_uninstaller();
 
-        expect_state(machine_state_now(), expected_after(before, c.setup));
+        expect_machine(machine_state_now(), expected_after(before, c.setup));
 
         /* The questions, in order, as the uninstaller asks them. */
         const std::vector<winsim_box> &boxes = winsim_boxes();
@@ -200,7 +183,7 @@ TEST_F(FullRemoval, NothingChangesWhenTheRemovalCommandDidNotFinish) {
     machine_state before = machine_state_now();
     winsim_script_boxes({IDYES});
     EXPECT_EQ(run_installed_uninstaller(), 0);
-    expect_state(machine_state_now(), before);
+    expect_machine(machine_state_now(), before);
     EXPECT_EQ(winsim_process_starts().size(), 1u);
     EXPECT_TRUE(winsim_spooler_requests().empty());
     EXPECT_TRUE(winsim_dde_log().empty());

@@ -13,12 +13,13 @@
 #ifndef TESTS_INSTALLED_MACHINE_H
 #define TESTS_INSTALLED_MACHINE_H
 
+#include "machine_state.h"
 #include "uninstaller_machine.h"
 
 #include "messages.h"
 
-#include <map>
-#include <set>
+#include <stdio.h>
+
 #include <string>
 #include <vector>
 
@@ -229,37 +230,6 @@ inline int run_installed_uninstaller() {
                              std::string(INSTALLED_UNINSTALLER) + " " + REMOVAL_COMMAND);
     char empty[] = "";
     return WinMain(instance, nullptr, empty, 1);
-}
-
-/* ---- The state of a machine ---------------------------------------------------------- */
-
-struct machine_state {
-    std::map<std::string, std::string> files; /* every file on C:, by path, with its bytes */
-    std::set<std::string> folders;            /* every folder on C: */
-    std::vector<std::string> registry;        /* winsim_registry() */
-    std::vector<std::string> printers, drivers, groups;
-};
-
-inline void collect_folder(const std::string &folder, machine_state *state) {
-    for (const std::string &name : winsim_list_dir(folder)) {
-        std::string path = folder + (folder.back() == '\\' ? "" : "\\") + name;
-        if (winsim_dir_exists(path)) {
-            state->folders.insert(path);
-            collect_folder(path, state);
-        } else {
-            state->files[path] = winsim_file(path);
-        }
-    }
-}
-
-inline machine_state machine_state_now() {
-    machine_state state;
-    collect_folder("C:\\", &state);
-    state.registry = winsim_registry();
-    state.printers = winsim_printers();
-    state.drivers = winsim_printer_drivers();
-    state.groups = winsim_progman_groups();
-    return state;
 }
 
 /* Registry lines under a key (the key's own line included). */
