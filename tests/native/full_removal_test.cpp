@@ -125,6 +125,8 @@ TEST_F(FullRemoval, EveryEffectAndEveryUntouchedByte) {
         EXPECT_EQ(start.creation_flags, 0u);
         EXPECT_TRUE(start.had_environment);
         EXPECT_FALSE(start.had_current_directory);
+        EXPECT_EQ(start.startup_size, (DWORD)sizeof(STARTUPINFOA)) << "the uninstaller's own";
+        EXPECT_TRUE(start.started);
         EXPECT_TRUE(start.waited);
 
         /* The spooler: the idle printer deleted, then the driver asked for (still in use). */
