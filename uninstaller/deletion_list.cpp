@@ -12,6 +12,8 @@
 
 enum { PATH_CAPACITY = 260, ENTRY_CAPACITY = PATH_CAPACITY + 8, WININIT_PIECE_CAPACITY = 512 };
 
+enum { WININIT_FOUND = 1, WININIT_CREATED = 2 };
+
 /* The hook flag: where the [rename] header stands. */
 enum {
     NO_HEADER_SEEN = 0,
@@ -87,20 +89,26 @@ static void list_end(FILE *out, int flag) {
     write_entries(out);
 }
 
-/* wininit.ini exists, or is created holding only the [rename] header. */
+/* wininit.ini exists (WININIT_FOUND), or is created holding only the [rename] header
+ * (WININIT_CREATED); 0 when neither.  Only a missing file is created: one that is there but
+ * could not be opened must never be replaced by an empty one, which would lose what other
+ * programs scheduled in it. */
 static int make_wininit() {
     FILE *file = _fsopen(wininit_path, "r", _SH_DENYNO);
     if (file != NULL) {
         fclose(file);
-        return 1;
+        return WININIT_FOUND;
     }
+    if (GetFileAttributesA(wininit_path) != INVALID_FILE_ATTRIBUTES ||
+        GetLastError() != ERROR_FILE_NOT_FOUND)
+        return 0;
     file = _fsopen(wininit_path, "w+", _SH_DENYNO);
     if (file == NULL)
         return 0;
     fputs(rename_header, file);
     fputs(line_feed, file);
     fclose(file);
-    return 1;
+    return WININIT_CREATED;
 }
 
 void write_deletion_list(int keep_setup_library) {
@@ -113,7 +121,12 @@ void write_deletion_list(int keep_setup_library) {
     length = GetSystemDirectoryA(system_directory, PATH_CAPACITY);
     if (length == 0 || length >= PATH_CAPACITY)
         system_directory[0] = '\0';
-    if (!make_wininit())
+    int made = make_wininit();
+    if (made == 0)
         return;
-    rewrite(wininit_path, WININIT_PIECE_CAPACITY, list_piece, list_end);
+    /* A wininit.ini made here that could not be rewritten holds nothing but the header: it
+     * goes again, and the machine is as it was. */
+    if (!rewrite(wininit_path, WININIT_PIECE_CAPACITY, list_piece, list_end) &&
+        made == WININIT_CREATED)
+        DeleteFileA(wininit_path);
 }

@@ -19,6 +19,7 @@ static const char temp_prefix[] = "unst";
 
 static char windows_directory[PATH_CAPACITY];
 static char temp_path[PATH_CAPACITY];
+static char original_path[PATH_CAPACITY]; /* the target's own bytes while it is replaced */
 static char piece[LINE_PIECE_CAPACITY];
 static int output_inside_line; /* the output so far ends without a line feed */
 
@@ -73,27 +74,44 @@ static void copy_pieces(FILE *in, FILE *out, int capacity, piece_hook per_piece,
     }
 }
 
-void rewrite(const char *target_path, int capacity, piece_hook per_piece, end_hook at_end) {
+/* Copies the temporary file over the target.  A copy that fails halfway (a full disk) leaves
+ * the target cut short, so the target's own bytes are first copied aside into a second
+ * temporary file and put back from there; when they cannot be kept aside, the target is not
+ * touched. */
+static int replace_target(const char *target_path) {
+    if (GetTempFileNameA(windows_directory, temp_prefix, 0, original_path) == 0)
+        return 0;
+    int replaced = 0;
+    if (CopyFileA(target_path, original_path, FALSE)) {
+        replaced = CopyFileA(temp_path, target_path, FALSE);
+        if (!replaced)
+            CopyFileA(original_path, target_path, FALSE);
+    }
+    DeleteFileA(original_path);
+    return replaced;
+}
+
+int rewrite(const char *target_path, int capacity, piece_hook per_piece, end_hook at_end) {
     if (capacity > LINE_PIECE_CAPACITY)
         capacity = LINE_PIECE_CAPACITY;
     if (capacity < 2)
-        return;
+        return 0;
     UINT length = GetWindowsDirectoryA(windows_directory, PATH_CAPACITY);
     if (length == 0 || length >= PATH_CAPACITY)
-        return;
+        return 0;
     if (GetTempFileNameA(windows_directory, temp_prefix, 0, temp_path) == 0)
-        return;
+        return 0;
 
     FILE *in = _fsopen(target_path, "r", _SH_DENYNO);
     if (in == NULL) {
         DeleteFileA(temp_path);
-        return;
+        return 0;
     }
     FILE *out = _fsopen(temp_path, "w+", _SH_DENYNO);
     if (out == NULL) {
         fclose(in);
         DeleteFileA(temp_path);
-        return;
+        return 0;
     }
 
     int flag = 0;
@@ -108,7 +126,7 @@ void rewrite(const char *target_path, int capacity, piece_hook per_piece, end_ho
     fclose(in);
     if (fclose(out) != 0)
         complete = 0;
-    if (complete)
-        CopyFileA(temp_path, target_path, FALSE);
+    int replaced = complete && replace_target(target_path);
     DeleteFileA(temp_path);
+    return replaced;
 }

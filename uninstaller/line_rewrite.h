@@ -7,7 +7,8 @@
  * capacity - 1 bytes: it ends after a line feed, when full, or at the end of the file, so a
  * line longer than that comes as several pieces.  Zero bytes inside a line are part of its
  * pieces.  If the file cannot be read to its end or the temporary file cannot be written
- * completely, the file is left as it was. */
+ * completely, the file is left as it was; a copy back that fails leaves it as it was too (its
+ * own bytes are kept aside in a second temporary file while it is replaced). */
 #ifndef KMW48RMV_LINE_REWRITE_H
 #define KMW48RMV_LINE_REWRITE_H
 
@@ -24,9 +25,9 @@ typedef void (*piece_hook)(const char *piece, int length, int begins_line, FILE 
 /* Called once after the last piece with the flag's final value; may append lines. */
 typedef void (*end_hook)(FILE *out, int flag);
 
-/* Rewrites `target_path` through the hooks; `at_end` may be NULL.  Nothing is reported: on
- * any failure the target keeps its content. */
-void rewrite(const char *target_path, int capacity, piece_hook per_piece, end_hook at_end);
+/* Rewrites `target_path` through the hooks; `at_end` may be NULL.  Returns 1 when the target
+ * holds the rewritten text, 0 when it kept its content (on any failure). */
+int rewrite(const char *target_path, int capacity, piece_hook per_piece, end_hook at_end);
 
 /* Output for the hooks: a piece as read, zero bytes included; a zero-terminated text; and a
  * line feed when the output so far ends inside a line (a last line without its line feed),

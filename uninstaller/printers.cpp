@@ -50,8 +50,11 @@ static int examine_printers(const PRINTER_INFO_2A *records, DWORD count) {
 }
 
 /* Windows 95/98 delete a key together with its subkeys in one call; Windows NT (and Wine)
- * refuse a key that has subkeys, so there the subkeys go first, level by level. */
+ * refuse a key that has subkeys, so there the subkeys go first, level by level.  An empty
+ * name would name `parent` itself, whose subkeys would all go: it is never deleted. */
 static LONG delete_key_tree(HKEY parent, const char *name, int depth) {
+    if (name[0] == '\0')
+        return ERROR_BADKEY;
     LONG result = RegDeleteKeyA(parent, name);
     if (result == ERROR_SUCCESS || depth >= KEY_DEPTH_LIMIT)
         return result;
@@ -73,15 +76,23 @@ static LONG delete_key_tree(HKEY parent, const char *name, int depth) {
 }
 
 int remove_printers_and_driver() {
-    int no_sibling_printer = 1;
+    /* Until the printers have been examined, a printer of a sibling driver may be among them:
+     * a spooler that cannot be asked, or sibling names that cannot be loaded, must not cost the
+     * other product its setup library. */
+    int no_sibling_printer = 0;
     LoadStringA(program_instance, IDS_DRIVER, driver_name, DRIVER_NAME_CAPACITY);
-    LoadStringA(program_instance, IDS_SIBLING_DRIVER, sibling_driver, DRIVER_NAME_CAPACITY);
-    LoadStringA(program_instance, IDS_SIBLING_DRIVER_TYPE1, sibling_driver_type1,
-                DRIVER_NAME_CAPACITY);
+    int siblings_known =
+        LoadStringA(program_instance, IDS_SIBLING_DRIVER, sibling_driver, DRIVER_NAME_CAPACITY) > 0;
+    if (LoadStringA(program_instance, IDS_SIBLING_DRIVER_TYPE1, sibling_driver_type1,
+                    DRIVER_NAME_CAPACITY) == 0)
+        siblings_known = 0;
 
     DWORD needed = 0;
     DWORD count = 0;
-    EnumPrintersA(PRINTER_ENUM_LOCAL, NULL, PRINTER_INFO_LEVEL, NULL, 0, &needed, &count);
+    /* With printers the size query fails, reporting the size; without any it succeeds. */
+    if (EnumPrintersA(PRINTER_ENUM_LOCAL, NULL, PRINTER_INFO_LEVEL, NULL, 0, &needed, &count) &&
+        needed == 0)
+        no_sibling_printer = 1;
     if (needed != 0) {
         HGLOBAL memory = GlobalAlloc(GMEM_ZEROINIT, needed);
         LPBYTE block = memory != NULL ? (LPBYTE)GlobalLock(memory) : NULL;
@@ -100,5 +111,5 @@ int remove_printers_and_driver() {
     /* The driver's key goes even when the spooler could not be asked. */
     LoadStringA(program_instance, IDS_DRIVER_KEY, driver_key, DRIVER_KEY_CAPACITY);
     delete_key_tree(HKEY_LOCAL_MACHINE, driver_key, 0);
-    return no_sibling_printer;
+    return siblings_known ? no_sibling_printer : 0;
 }

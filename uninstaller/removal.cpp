@@ -101,6 +101,13 @@ static int run_child(char *child_command) {
     return 1;
 }
 
+/* One read of the completion key: 1 when it gives the default, as for a missing key. */
+static int completion_key_gone() {
+    GetPrivateProfileStringA(general_section, completion_key, completion_default, completion_value,
+                             COMPLETION_VALUE_CAPACITY, completion_file);
+    return memcmp(completion_value, completion_default, sizeof completion_default) == 0;
+}
+
 int run_child_and_test() {
     /* The child command is whatever follows the first blank of the command line.  Without
      * a blank there is no child command: that is reported as a start that failed, and the
@@ -110,12 +117,18 @@ int run_child_and_test() {
     if (blank == NULL || !run_child(blank + 1))
         show_message(GetDesktopWindow(), IDS_BAD_COMMAND, IDS_CAPTION, STYLE_STOP);
 
-    /* The product's own removal is complete when the InstallPath key is gone. */
-    LoadStringA(program_instance, IDS_COMPLETION_KEY, completion_key, COMPLETION_KEY_CAPACITY);
-    LoadStringA(program_instance, IDS_INI_FILE, completion_file, COMPLETION_FILE_CAPACITY);
-    GetPrivateProfileStringA(general_section, completion_key, completion_default, completion_value,
-                             COMPLETION_VALUE_CAPACITY, completion_file);
-    return memcmp(completion_value, completion_default, sizeof completion_default) == 0;
+    /* The product's own removal is complete when the InstallPath key is gone.  Without the
+     * key's or the file's name nothing can be told: the removal is not complete. */
+    if (LoadStringA(program_instance, IDS_COMPLETION_KEY, completion_key,
+                    COMPLETION_KEY_CAPACITY) == 0)
+        return 0;
+    if (LoadStringA(program_instance, IDS_INI_FILE, completion_file, COMPLETION_FILE_CAPACITY) == 0)
+        return 0;
+    if (!completion_key_gone())
+        return 0;
+    /* A read that fails gives the default just as a missing key does: the key counts as gone
+     * only when a second read agrees. */
+    return completion_key_gone();
 }
 
 /* The setup library is deleted at once as well as scheduled for the next start. */

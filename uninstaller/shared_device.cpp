@@ -104,7 +104,10 @@ static void clean_up_system_ini() {
         lstrcpyA(backup_path, windows_directory);
         lstrcatA(backup_path, backslash);
         lstrcatA(backup_path, backup_name);
-        CopyFileA(system_ini_path, backup_path, FALSE);
+        /* A copy that fails halfway (a full disk) leaves a backup cut short, which would
+         * mislead whoever restores system.ini from it. */
+        if (!CopyFileA(system_ini_path, backup_path, FALSE))
+            DeleteFileA(backup_path);
     }
     rewrite(system_ini_path, SYSTEM_INI_PIECE_CAPACITY, device_piece, NULL);
 }

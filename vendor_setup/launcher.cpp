@@ -58,8 +58,11 @@ static void read_recent_location() {
 
 /* Appends the setup file name to the install location, with no separator.  Returns 0, and
  * leaves the location alone, when the joined path would not fit a path buffer (or the value
- * read was not even terminated within it). */
+ * read was not even terminated within it), or when there is no file name to append (its
+ * string could not be loaded): the location alone names a folder, not the setup program. */
 static int append_setup_file_name() {
+    if (setup_file_name[0] == '\0')
+        return 0;
     const char *end = (const char *)memchr(install_location, '\0', INSTALL_LOCATION_CAPACITY);
     if (end == NULL)
         return 0;

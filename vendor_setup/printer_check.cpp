@@ -143,6 +143,11 @@ static char *find_text(char *text, const char *part) {
 }
 
 int probe_print_manager() {
+    /* Without the name of the product INI file or of the program (their strings could not be
+     * loaded) the probe cannot tell: the program counts as there, so that the user is asked
+     * before it is overwritten. */
+    if (ini_file_name[0] == '\0' || print_manager_file[0] == '\0')
+        return 1;
     GetPrivateProfileStringA(general_section, execute_file_key, empty_default, execute_file,
                              EXECUTE_FILE_CAPACITY, ini_file_name);
     if (execute_file[0] == '\0')

@@ -34,7 +34,8 @@ void load_library_strings();
 int check_printer(LPCSTR printer_name);
 
 /* Returns 1 when the print manager's program is present in the folder that the product INI
- * file names.  Leaves that folder as the current directory. */
+ * file names (or when that cannot be told: the names of the file or the program could not be
+ * loaded).  Leaves that folder as the current directory. */
 int probe_print_manager();
 
 #endif

@@ -301,6 +301,21 @@ TEST_F(Launcher, ChosenFileIsKeptBetweenCalls) {
     EXPECT_EQ(winsim_dialog_openings()[2].initial_file, "C:\\DISK1\\README.TXT");
 }
 
+/* Without the setup program's name (its string could not be loaded) the recent location names
+ * only a folder: the user picks the program, and nothing named after the folder is started. */
+TEST_F(Launcher, SetupNameThatCannotBeLoadedLeadsToTheDialog) {
+    winsim_reg_set_string(HKEY_CURRENT_USER, MRU_KEY, "MRUList", "a");
+    winsim_reg_set_string(HKEY_CURRENT_USER, MRU_KEY, "a", "C:\\DISK1");
+    winsim_write_file("C:\\DISK1\\PMSETUP.EXE", "MZ setup");
+    winsim_write_file("C:\\DISK1.EXE", "MZ another program");
+    winsim_fail_call("LoadStringA", 1);
+    winsim_script_dialogs({winsim_choose("C:\\DISK1\\PMSETUP.EXE")});
+    EXPECT_EQ(run_setup(NEW_PRINTER), 0);
+    ASSERT_EQ(winsim_process_starts().size(), 1u);
+    EXPECT_EQ(winsim_process_starts()[0].command_line, "C:\\DISK1\\PMSETUP.EXE");
+    EXPECT_EQ(winsim_dialog_openings().size(), 1u);
+}
+
 TEST_F(Launcher, DialogThatCannotOpenCountsAsCancelled) {
     winsim_fail_call("GetOpenFileNameA", 1);
     winsim_script_boxes({IDOK});

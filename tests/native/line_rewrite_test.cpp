@@ -156,14 +156,18 @@ TEST_F(LineRewrite, FailuresLeaveTheTargetAsItWas) {
         {"the first write fails (full disk)", "_write", 1},
         {"a later write fails (full disk)", "_write", 3},
         {"a read fails halfway", "_read", 2},
-        {"the copy back fails", "CopyFileA", 1},
+        /* The copy back: the target's bytes are first copied aside into a second temporary
+         * file; a copy back that a full disk cuts short is undone from there. */
+        {"no second temporary file for the target's bytes", "GetTempFileNameA", 2},
+        {"the target's bytes cannot be copied aside (full disk)", "CopyFileA", 1},
+        {"the copy back is cut short by a full disk", "CopyFileA", 2},
     };
     for (const auto &r : rows) {
         winsim_reset();
         SetUp();
         winsim_write_file(TARGET, big);
         winsim_fail_call(r.api, r.nth);
-        rewrite(TARGET, 512, copy_piece, append_line_at_end);
+        EXPECT_EQ(rewrite(TARGET, 512, copy_piece, append_line_at_end), 0) << r.what;
         EXPECT_EQ(winsim_file(TARGET), big) << r.what;
         EXPECT_TRUE(temporary_files().empty()) << r.what;
         EXPECT_EQ(winsim_open_handles(), 0) << r.what;
@@ -175,14 +179,17 @@ TEST_F(LineRewrite, ABigFileWithoutFailuresIsRewrittenWhole) {
     for (int i = 0; i < 3000; i++)
         big += "line " + std::to_string(i) + " of a file larger than one read or write\r\n";
     winsim_write_file(TARGET, big);
-    rewrite(TARGET, 512, copy_piece, append_line_at_end);
+    EXPECT_EQ(rewrite(TARGET, 512, copy_piece, append_line_at_end), 1);
     EXPECT_EQ(winsim_file(TARGET), big + "added\r\n");
+    EXPECT_TRUE(temporary_files().empty());
+    EXPECT_EQ(winsim_call_count("GetTempFileNameA"), 2) << "the rewritten text, the target's own";
+    EXPECT_EQ(winsim_call_count("CopyFileA"), 2) << "the target aside, the rewritten text back";
     EXPECT_GT(winsim_call_count("_write"), 3) << "the failure rows above need several writes";
     EXPECT_GT(winsim_call_count("_read"), 2);
 }
 
 TEST_F(LineRewrite, MissingTargetIsNotCreated) {
-    rewrite(TARGET, 512, copy_piece, append_line_at_end);
+    EXPECT_EQ(rewrite(TARGET, 512, copy_piece, append_line_at_end), 0);
     EXPECT_FALSE(winsim_file_exists(TARGET));
     EXPECT_TRUE(temporary_files().empty());
     EXPECT_EQ(seen, "");
@@ -191,7 +198,7 @@ TEST_F(LineRewrite, MissingTargetIsNotCreated) {
 TEST_F(LineRewrite, ReadOnlyTargetStaysAsItWas) {
     winsim_write_file(TARGET, "a\r\n");
     winsim_set_read_only(TARGET, true);
-    rewrite(TARGET, 512, copy_piece, append_line_at_end);
+    EXPECT_EQ(rewrite(TARGET, 512, copy_piece, append_line_at_end), 0);
     winsim_set_read_only(TARGET, false);
     EXPECT_EQ(winsim_file(TARGET), "a\r\n");
     EXPECT_TRUE(temporary_files().empty());

@@ -197,6 +197,29 @@ TEST_F(PrinterCheck, ProbeReadsExecuteFileFromTheWindowsDirectory) {
     }
 }
 
+/* Without the name of the product INI file or of the program the probe cannot tell whether the
+ * print manager is there: the user is asked before it would be overwritten, and No installs
+ * nothing. */
+TEST_F(PrinterCheck, NamesThatCannotBeLoadedLeaveTheDecisionToTheUser) {
+    const struct {
+        const char *what;
+        int nth; /* of the library's LoadStringA calls: row 5 is the 5th, row 7 the 7th */
+    } rows[] = {{"the program's name", 5}, {"the product INI file's name", 7}};
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.what);
+        new_machine();
+        winsim_add_printer(NEW_PRINTER, "LPT1:", DRIVER, 0);
+        set_execute_file(PM_PROGRAM);
+        winsim_write_file(PM_PROGRAM, "MZ");
+        winsim_fail_call("LoadStringA", r.nth);
+        winsim_script_boxes({IDNO});
+        load_library_strings();
+        EXPECT_EQ(check_printer(NEW_PRINTER), 0);
+        ASSERT_EQ(winsim_boxes().size(), 1u);
+        EXPECT_EQ(winsim_boxes()[0].text, library_text(3));
+    }
+}
+
 TEST_F(PrinterCheck, LongExecuteFileIsCutAtItsBufferAndThenLacksTheProgram) {
     /* 255 bytes survive the read: the program's name at the end is cut off. */
     std::string folder = "C:\\" + std::string(245, 'D');

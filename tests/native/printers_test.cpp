@@ -157,9 +157,10 @@ TEST_F(PrinterRemoval, PrintersDriverAndSiblings) {
     }
 }
 
-/* When the spooler or the memory fails, no printer is examined (so no sibling is seen),
- * and the driver's key is deleted all the same. */
-TEST_F(PrinterRemoval, SpoolerOrMemoryFailuresStillDeleteTheKey) {
+/* When the spooler or the memory fails, no printer is examined: a printer of a sibling
+ * driver may be among them, so the result keeps the setup library (0).  The driver's key is
+ * deleted all the same. */
+TEST_F(PrinterRemoval, SpoolerOrMemoryFailuresKeepTheSetupLibrary) {
     struct {
         const char *api;
         int nth;
@@ -170,10 +171,47 @@ TEST_F(PrinterRemoval, SpoolerOrMemoryFailuresStillDeleteTheKey) {
         SetUp();
         add({{"Old fax", "LPT1:", "Orvane", 0, true}, {"Fax", "LPT2:", "Orvane Type2", 0, true}});
         winsim_fail_call(f.api, f.nth);
-        EXPECT_EQ(remove_printers_and_driver(), 1) << f.api << " " << f.nth;
+        EXPECT_EQ(remove_printers_and_driver(), 0) << f.api << " " << f.nth;
         EXPECT_TRUE(winsim_spooler_requests().empty()) << f.api << " " << f.nth;
         EXPECT_EQ(winsim_printers().size(), 2u) << f.api << " " << f.nth;
         expect_key_deleted_and_all_released();
+    }
+    /* Without any printer the size query succeeds: nothing to examine, nothing to keep. */
+    winsim_reset();
+    SetUp();
+    EXPECT_EQ(remove_printers_and_driver(), 1);
+}
+
+/* A sibling driver's name that cannot be loaded could not be recognised: the setup library is
+ * kept; the driver's own printers still go. */
+TEST_F(PrinterRemoval, SiblingNamesThatCannotBeLoadedKeepTheSetupLibrary) {
+    for (int nth : {2, 3}) { /* "Orvane", "Orvane Type1" */
+        winsim_reset();
+        SetUp();
+        add({{"Old fax", "LPT1:", "Orvane Type1", 0, true},
+             {"Fax", "LPT2:", "Orvane Type2", 0, true}});
+        winsim_fail_call("LoadStringA", nth);
+        EXPECT_EQ(remove_printers_and_driver(), 0) << nth;
+        EXPECT_EQ(winsim_printers(), std::vector<std::string>{"Old fax"}) << nth;
+        expect_key_deleted_and_all_released();
+    }
+}
+
+/* A key name that cannot be loaded is empty, and an empty name names HKEY_LOCAL_MACHINE
+ * itself: nothing of the registry may go, on either kind of platform. */
+TEST_F(PrinterRemoval, DriverKeyNameThatCannotBeLoadedDeletesNoKey) {
+    for (bool nt : {false, true}) {
+        winsim_reset();
+        SetUp();
+        winsim_reg_set_dword(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows", "v", 1);
+        winsim_reg_delete_key_nt(nt);
+        add({{"Fax", "LPT1:", "Orvane Type2", 0, true}});
+        std::vector<std::string> registry = winsim_registry();
+        winsim_fail_call("LoadStringA", 4);
+        EXPECT_EQ(remove_printers_and_driver(), 1) << nt;
+        EXPECT_EQ(winsim_registry(), registry) << nt;
+        EXPECT_EQ(winsim_call_count("RegDeleteKeyA"), 0) << nt;
+        EXPECT_TRUE(winsim_printers().empty()) << nt;
     }
 }
 

@@ -4,6 +4,8 @@
 
 #include "removal.h"
 
+#include <algorithm>
+
 namespace {
 
 class RemovalSequence : public Machine {
@@ -178,6 +180,53 @@ TEST_F(RemovalSequence, CompletionTestNeedsTheKeyItselfGone) {
         expect_box_ids({4});
         EXPECT_TRUE(winsim_file_exists(SETUP_LIBRARY)) << left;
     }
+}
+
+/* The completion test cannot tell a missing key from a name it could not load or a read that
+ * failed (which gives the default, as a missing key does): then the removal is not complete,
+ * although the product's removal command did leave the key in place. */
+TEST_F(RemovalSequence, CompletionTestThatCannotTellStops) {
+    struct {
+        const char *what;
+        const char *api;
+        int nth; /* counted from the start of the run */
+    } rows[] = {
+        {"the key's name cannot be loaded", "LoadStringA", 5},
+        {"the file's name cannot be loaded", "LoadStringA", 6},
+        {"the first read of the key fails", "GetPrivateProfileStringA", 4},
+        {"the second read of the key fails", "GetPrivateProfileStringA", 5},
+    };
+    for (const auto &r : rows) {
+        winsim_reset();
+        SetUp();
+        install_child([](const std::string &) { return (DWORD)0; }); /* leaves the key */
+        winsim_script_boxes({IDYES});
+        winsim_fail_call(r.api, r.nth);
+        EXPECT_EQ(run_uninstaller_line(child_line), 0) << r.what;
+        expect_box_ids({4});
+        expect_nothing_changed();
+        EXPECT_TRUE(winsim_spooler_requests().empty()) << r.what;
+    }
+    /* The same reads with the key gone: both reads agree, and the removal goes on. */
+    winsim_reset();
+    SetUp();
+    install_child();
+    winsim_script_boxes({IDYES, IDNO});
+    EXPECT_EQ(run_uninstaller_line(child_line), 0);
+    EXPECT_FALSE(winsim_file_exists(SETUP_LIBRARY));
+    /* What the rows count on: before the wait for the child, four strings were loaded (the INI
+     * file's name, the print manager's title, the confirmation's text and caption) and three
+     * settings read; the completion test makes the next two loads and reads. */
+    std::vector<std::string> calls = winsim_calls();
+    auto wait = std::find(calls.begin(), calls.end(), "WaitForSingleObject");
+    ASSERT_NE(wait, calls.end());
+    EXPECT_EQ(std::count(calls.begin(), wait, "LoadStringA"), 4);
+    EXPECT_EQ(std::count(calls.begin(), wait, "GetPrivateProfileStringA"), 3);
+    auto after_wait = std::find(wait, calls.end(), "LoadStringA");
+    ASSERT_LE(after_wait + 4, calls.end());
+    EXPECT_EQ(std::vector<std::string>(after_wait, after_wait + 4),
+              (std::vector<std::string>{"LoadStringA", "LoadStringA", "GetPrivateProfileStringA",
+                                        "GetPrivateProfileStringA"}));
 }
 
 TEST_F(RemovalSequence, CompletionHoldsWhenTheChildDeletesTheWholeIniFile) {

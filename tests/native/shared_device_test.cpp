@@ -228,6 +228,25 @@ TEST_F(SharedDevice, NoSystemIni) {
     EXPECT_EQ(winsim_open_handles(), 0);
 }
 
+/* A backup that a full disk cuts short would mislead whoever restores system.ini from it: it
+ * is removed, and system.ini is still cleaned up (the device's file is gone already). */
+TEST_F(SharedDevice, BackupCutShortIsRemoved) {
+    const std::string before = "[386Enh]\r\ndevice=hvq.386\r\nkeyboard=*vkd\r\n";
+    for (bool earlier_backup : {false, true}) {
+        winsim_reset();
+        SetUp();
+        set_count(1);
+        winsim_write_file(SYSTEM_INI, before);
+        if (earlier_backup)
+            winsim_write_file(BACKUP, "[386Enh]\r\n");
+        winsim_fail_call("CopyFileA", 1);
+        set_device_count(0);
+        EXPECT_FALSE(winsim_file_exists(BACKUP)) << earlier_backup;
+        EXPECT_EQ(winsim_file(SYSTEM_INI), "[386Enh]\r\nkeyboard=*vkd\r\n") << earlier_backup;
+        EXPECT_TRUE(temporary_files().empty()) << earlier_backup;
+    }
+}
+
 TEST_F(SharedDevice, SystemIniThatCannotBeRewrittenStaysAsItWas) {
     const std::string before = "[386Enh]\r\ndevice=hvq.386\r\n";
     set_count(1);

@@ -73,6 +73,9 @@ struct winsim_box {
  * could not be shown).  A box without a scripted answer is recorded as unscripted and
  * returns 0: a test that meets one has found a box it did not expect. */
 void winsim_script_boxes(const std::vector<int> &answers);
+/* Answers each box that has no scripted answer left by calling `answer` (the box as shown,
+ * its answer not yet set); such boxes count as scripted.  nullptr turns it off. */
+void winsim_answer_boxes(std::function<int(const winsim_box &)> answer);
 const std::vector<winsim_box> &winsim_boxes();
 int winsim_unscripted_boxes();
 int winsim_unused_answers();
@@ -194,6 +197,12 @@ void winsim_reg_set_dword(HKEY root, const std::string &path, const std::string 
 /* Reads a value; false when the key or the value is missing. */
 bool winsim_reg_get(HKEY root, const std::string &path, const std::string &name, DWORD *type,
                     std::string *bytes);
+/* The whole registry, one line per key and per value, keys in depth-first order with their
+ * subkeys sorted by name (letter case ignored):
+ *     key HKEY_LOCAL_MACHINE\SOFTWARE
+ *     value HKEY_LOCAL_MACHINE\SOFTWARE\X [name] type 4 = 01 00 00 00
+ * so that two states of a machine compare line by line. */
+std::vector<std::string> winsim_registry();
 /* Makes RegDeleteKeyA behave as on Windows NT (and Wine): a key with subkeys is refused with
  * ERROR_ACCESS_DENIED.  The default is Windows 95/98, which deletes the whole subtree. */
 void winsim_reg_delete_key_nt(bool nt_behaviour);
@@ -246,8 +255,18 @@ int winsim_dde_open_objects();
 
 /* ---- Platform call failures --------------------------------------------------- */
 /* Every platform call is counted by name.  winsim_fail_call makes the n-th call (1-based,
- * counted from now) of `api` fail as that call fails on Windows. */
+ * counted from now) of `api` fail as that call fails on Windows: with its documented error
+ * result and last error, and with what the failure does to the machine (a CopyFileA fails
+ * as on a full disk, after the target was opened for writing; a profile read fails as a file
+ * that cannot be read, giving the default).  Calls that cannot fail for the arguments a
+ * program gives them (the string routines, GetLastError, GetCommandLineA, GetStartupInfoA,
+ * GetDesktopWindow) and the calls that release a valid handle or block (CloseHandle,
+ * RegCloseKey, FindClose, ClosePrinter, GlobalUnlock, GlobalHandle, GlobalFree,
+ * FreeEnvironmentStringsA and the DDE releases) are counted, and a failure injected there
+ * changes nothing.  The stand-in's own work never counts as a call of the program's. */
 void winsim_fail_call(const std::string &api, int nth);
+/* False for the calls on which an injected failure changes nothing (listed above). */
+bool winsim_call_can_fail(const std::string &api);
 int winsim_call_count(const std::string &api);
 std::vector<std::string> winsim_calls(); /* names of all calls since reset, in order */
 

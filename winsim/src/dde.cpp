@@ -11,8 +11,11 @@
  * a request without an item name (the handle of an empty text is 0) fails without reaching
  * the server (Wine, with a DDEML server in another process); DdeUninitialize ends the
  * instance's conversations and frees every string and data handle
- * that the instance still holds.  Transactions are synchronous; a server that does not answer
- * makes the transaction return 0 (DMLERR_DATAACKTIMEOUT) at once instead of after the time-out.
+ * that the instance still holds.  The calls that release (DdeFreeDataHandle, DdeDisconnect,
+ * DdeFreeStringHandle, DdeUninitialize) fail only for a handle that is not valid: a failure
+ * that a test injects there changes nothing.  Transactions are synchronous; a server that does not
+ * answer makes the transaction return 0 (DMLERR_DATAACKTIMEOUT) at once instead of after the
+ * time-out.
  *
  * The Program Manager answers a group request and reads its commands as Microsoft's
  * Knowledge Base article Q102575 and the Program Manager DDE documentation describe them; that
@@ -442,13 +445,15 @@ DWORD WINAPI DdeGetData(HDDEDATA data, LPBYTE buffer, DWORD capacity, DWORD offs
 }
 
 BOOL WINAPI DdeFreeDataHandle(HDDEDATA data) {
-    BOOL ok = !enter("DdeFreeDataHandle") && data_blocks.erase((uintptr_t)data) == 1;
+    enter("DdeFreeDataHandle");
+    BOOL ok = data_blocks.erase((uintptr_t)data) == 1;
     log_call("DdeFreeDataHandle(" + name_of(data) + ") = " + std::to_string(ok));
     return ok;
 }
 
 BOOL WINAPI DdeDisconnect(HCONV conversation) {
-    BOOL ok = !enter("DdeDisconnect") && conversations.erase((uintptr_t)conversation) == 1;
+    enter("DdeDisconnect");
+    BOOL ok = conversations.erase((uintptr_t)conversation) == 1;
     log_call("DdeDisconnect(" + name_of(conversation) + ") = " + std::to_string(ok));
     return ok;
 }
@@ -456,7 +461,8 @@ BOOL WINAPI DdeDisconnect(HCONV conversation) {
 BOOL WINAPI DdeFreeStringHandle(DWORD instance, HSZ text) {
     BOOL ok = FALSE;
     auto it = strings.find((uintptr_t)text);
-    if (!enter("DdeFreeStringHandle") && it != strings.end() && it->second.instance == instance) {
+    enter("DdeFreeStringHandle");
+    if (it != strings.end() && it->second.instance == instance) {
         if (--it->second.uses == 0)
             strings.erase(it);
         ok = TRUE;
@@ -466,7 +472,8 @@ BOOL WINAPI DdeFreeStringHandle(DWORD instance, HSZ text) {
 }
 
 BOOL WINAPI DdeUninitialize(DWORD instance) {
-    BOOL ok = !enter("DdeUninitialize") && instances.erase(instance) == 1;
+    enter("DdeUninitialize");
+    BOOL ok = instances.erase(instance) == 1;
     if (ok) {
         for (auto it = conversations.begin(); it != conversations.end();)
             it = it->second == instance ? conversations.erase(it) : std::next(it);

@@ -11,7 +11,14 @@
  * letters of the prefix, adds four hexadecimal digits and ".TMP", and creates the file;
  * GetShortPathNameA fails with ERROR_FILE_NOT_FOUND for a missing file; the wildcard search
  * ignores letter case, lets "*.*" and a trailing ".*" match names without a dot, lists
- * folders as well as files, and also matches a name by its 8.3 alias. */
+ * folders as well as files, and also matches a name by its 8.3 alias.
+ *
+ * A CopyFileA that a test makes fail fails the way a full disk makes it fail: after the
+ * target has been opened for writing, with ERROR_DISK_FULL.  The target's old content is
+ * gone then: Wine's CopyFileExW stops at the failed write and leaves what it wrote (here the
+ * first half of the source), Windows NT marks the target for deletion.  A copy that fails
+ * before the target is opened (a missing source, a read-only target) leaves it alone.
+ * FindClose releases a valid search handle whatever happens: a release does not fail. */
 #include "internal.h"
 
 #include <errno.h>
@@ -207,10 +214,7 @@ BOOL WINAPI DeleteFileA(LPCSTR path) {
 }
 
 BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
-    if (enter("CopyFileA")) {
-        set_last_error(ERROR_HANDLE_DISK_FULL);
-        return FALSE;
-    }
+    bool disk_fills = enter("CopyFileA");
     resolved_path from = resolve(existing ? existing : "");
     resolved_path to = resolve(target ? target : "");
     if (!from.valid || !host_is_file(from.host)) {
@@ -245,6 +249,21 @@ BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
     char buffer[65536];
     size_t n;
     bool ok = true;
+    if (disk_fills) {
+        /* The disk fills up halfway through: the target keeps the first half of the source's
+         * bytes and the rest is lost. */
+        struct stat st;
+        size_t half = fstat(fileno(in), &st) == 0 ? (size_t)st.st_size / 2 : 0;
+        while (half > 0 &&
+               (n = fread(buffer, 1, half < sizeof buffer ? half : sizeof buffer, in)) > 0) {
+            fwrite(buffer, 1, n, out);
+            half -= n;
+        }
+        fclose(in);
+        fclose(out);
+        set_last_error(ERROR_DISK_FULL);
+        return FALSE;
+    }
     while ((n = fread(buffer, 1, sizeof buffer, in)) > 0)
         if (fwrite(buffer, 1, n, out) != n)
             ok = false;
@@ -252,13 +271,15 @@ BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
     if (fclose(out) != 0)
         ok = false;
     if (!ok)
-        set_last_error(ERROR_HANDLE_DISK_FULL);
+        set_last_error(ERROR_DISK_FULL);
     return ok ? TRUE : FALSE;
 }
 
 DWORD WINAPI GetFileAttributesA(LPCSTR path) {
-    if (enter("GetFileAttributesA"))
+    if (enter("GetFileAttributesA")) {
+        set_last_error(ERROR_ACCESS_DENIED);
         return INVALID_FILE_ATTRIBUTES;
+    }
     resolved_path r = resolve(path ? path : "");
     if (!r.valid || !host_exists(r.host)) {
         set_last_error(ERROR_FILE_NOT_FOUND);
@@ -385,10 +406,14 @@ HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
 }
 
 BOOL WINAPI FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data) {
-    enter("FindNextFileA");
+    bool fail = enter("FindNextFileA");
     long id;
     if (!handle_valid(find, HANDLE_FIND, &id)) {
         set_last_error(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (fail) {
+        set_last_error(ERROR_ACCESS_DENIED); /* the folder can no longer be read */
         return FALSE;
     }
     std::vector<WIN32_FIND_DATAA> &rest = searches[id];

@@ -1,6 +1,9 @@
 /* memory.cpp: the global memory functions.  A movable block has a handle apart from its
  * address; a block allocated without GMEM_ZEROINIT is filled with 0xCC so that code relying
- * on zeros that it did not ask for shows up. */
+ * on zeros that it did not ask for shows up.  GlobalAlloc fails with ERROR_NOT_ENOUGH_MEMORY
+ * and GlobalLock with NULL (as for a discarded block); GlobalUnlock, GlobalHandle and
+ * GlobalFree fail only for what is no block, so a failure that a test injects there changes
+ * nothing. */
 #include "internal.h"
 
 #include <stdlib.h>

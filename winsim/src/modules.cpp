@@ -30,6 +30,11 @@ HINSTANCE add_module(const std::string &path, const winsim_string_row *strings) 
 
 } // namespace
 
+std::string program_path() {
+    auto it = modules.find(program_instance);
+    return it == modules.end() ? std::string() : it->second.path;
+}
+
 void reset_process_modules() {
     modules.clear();
     program_instance = 0;
@@ -90,10 +95,17 @@ DWORD WINAPI GetModuleFileNameA(HMODULE instance, LPSTR buffer, DWORD capacity) 
     return (DWORD)n;
 }
 
+/* A row that cannot be loaded leaves an empty text, as a missing row does (Wine terminates
+ * the buffer before it returns 0). */
 int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int capacity) {
-    if (enter("LoadStringA") || !buffer || capacity <= 0)
+    bool fail = enter("LoadStringA");
+    if (!buffer || capacity <= 0)
         return 0;
     buffer[0] = '\0';
+    if (fail) {
+        set_last_error(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return 0;
+    }
     auto it = modules.find((uintptr_t)instance);
     if (it == modules.end()) {
         set_last_error(ERROR_MOD_NOT_FOUND);

@@ -3,7 +3,9 @@
  * program file is found the way CreateProcessA finds it without an application name: a
  * quoted first token, or else every prefix that ends before a blank, shortest first; ".exe"
  * added to a name without an extension; a name without a folder searched in the program's
- * folder, the current directory, the system directory and the Windows directory. */
+ * folder, the current directory, the system directory and the Windows directory.
+ * CloseHandle fails only for a handle that is not valid (and GetStartupInfoA never): a
+ * failure that a test injects there changes nothing. */
 #include "internal.h"
 
 #include <string.h>
@@ -11,6 +13,7 @@
 namespace winsim {
 
 void reset_process_modules();
+std::string program_path();
 
 namespace {
 
@@ -40,9 +43,9 @@ std::string find_program(std::string candidate) {
     if (has_folder(candidate)) {
         tries.push_back(candidate);
     } else {
-        char program[MAX_PATH];
-        if (GetModuleFileNameA(nullptr, program, sizeof program)) {
-            std::string dir = program;
+        /* The program's own folder, looked up without a platform call of the program's. */
+        std::string dir = program_path();
+        if (!dir.empty()) {
             size_t slash = dir.rfind('\\');
             if (slash != std::string::npos)
                 tries.push_back(dir.substr(0, slash) + "\\" + candidate);
@@ -118,6 +121,7 @@ LPCH WINAPI GetEnvironmentStrings(void) {
 
 BOOL WINAPI FreeEnvironmentStringsA(LPCH block) {
     (void)block;
+    enter("FreeEnvironmentStringsA"); /* the block is the process's own: nothing to fail */
     return TRUE;
 }
 
@@ -176,8 +180,10 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 
 BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exit_code) {
     long index;
-    if (!handle_valid(process, HANDLE_PROCESS, &index))
+    if (enter("GetExitCodeProcess") || !handle_valid(process, HANDLE_PROCESS, &index)) {
+        set_last_error(ERROR_INVALID_HANDLE);
         return FALSE;
+    }
     *exit_code = exit_codes[index];
     return TRUE;
 }

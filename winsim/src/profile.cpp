@@ -7,7 +7,11 @@
  * stripped; at most capacity - 1 bytes are copied and the text is always terminated; the
  * result is the count of bytes copied.  Writing replaces the value of an existing key, adds
  * a missing key at the end of its section and a missing section at the end of the file, and
- * leaves every other byte of the file as it was. */
+ * leaves every other byte of the file as it was.
+ *
+ * The reading calls report no failure: a file that cannot be read (the failure a test
+ * injects) gives the default like a missing file, with the last error ERROR_FILE_NOT_FOUND
+ * (Win32 documentation of GetPrivateProfileString). */
 #include "internal.h"
 
 #include <string.h>
@@ -119,10 +123,14 @@ DWORD copy_list(const std::vector<std::string> &names, LPSTR buffer, DWORD capac
 
 void reset_profiles() {}
 
+/* `readable` false: the file cannot be read (a read that fails), which reads as a missing
+ * file. */
 DWORD get_profile(LPCSTR section, LPCSTR key, LPCSTR default_text, LPSTR buffer, DWORD capacity,
-                  LPCSTR file_name) {
+                  LPCSTR file_name, bool readable) {
     std::string bytes;
-    bool have = winsim_read_file(file_path(file_name), &bytes);
+    bool have = readable && winsim_read_file(file_path(file_name), &bytes);
+    if (!have)
+        set_last_error(ERROR_FILE_NOT_FOUND);
     std::vector<line> lines = have ? split_lines(bytes) : std::vector<line>();
     if (!section) {
         std::vector<std::string> names;
@@ -223,9 +231,8 @@ extern "C" {
 
 DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR default_text, LPSTR buffer,
                                       DWORD capacity, LPCSTR file_name) {
-    if (enter("GetPrivateProfileStringA"))
-        return copy_result("", buffer, capacity);
-    return get_profile(section, key, default_text, buffer, capacity, file_name);
+    bool readable = !enter("GetPrivateProfileStringA");
+    return get_profile(section, key, default_text, buffer, capacity, file_name, readable);
 }
 
 BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file_name) {
@@ -238,9 +245,8 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
 
 DWORD WINAPI GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR default_text, LPSTR buffer,
                                DWORD capacity) {
-    if (enter("GetProfileStringA"))
-        return copy_result("", buffer, capacity);
-    return get_profile(section, key, default_text, buffer, capacity, "win.ini");
+    bool readable = !enter("GetProfileStringA");
+    return get_profile(section, key, default_text, buffer, capacity, "win.ini", readable);
 }
 
 BOOL WINAPI WriteProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value) {

@@ -9,9 +9,11 @@
  * registry key does not automatically have an unnamed or default value"; only the Windows
  * 3.1 call RegQueryValueA reports an empty text for it).  For a missing value Windows 95/98
  * set the type to 0 and leave the size and the buffer untouched (Wine's conformance tests,
- * as run on Windows 9x). */
+ * as run on Windows 9x).  RegCloseKey fails only for a handle that is not valid: a failure
+ * that a test injects there changes nothing. */
 #include "internal.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include <memory>
@@ -162,6 +164,43 @@ bool winsim_reg_get(HKEY root, const std::string &path, const std::string &name,
     if (bytes)
         *bytes = it->second.data;
     return true;
+}
+
+namespace {
+
+std::string hex_bytes(const std::string &bytes) {
+    std::string out;
+    char hex[4];
+    for (unsigned char c : bytes) {
+        snprintf(hex, sizeof hex, " %02X", c);
+        out += hex;
+    }
+    return out;
+}
+
+void list_key(const std::string &path, const reg_key &key, std::vector<std::string> *lines) {
+    lines->push_back("key " + path);
+    for (const auto &v : key.values)
+        lines->push_back("value " + path + " [" + v.second.name + "] type " +
+                         std::to_string(v.second.type) + " =" + hex_bytes(v.second.data));
+    for (const auto &k : key.subkeys)
+        list_key(path + "\\" + k.second->name, *k.second, lines);
+}
+
+} // namespace
+
+std::vector<std::string> winsim_registry() {
+    const struct {
+        HKEY root;
+        const char *name;
+    } named_roots[] = {{HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT"},
+                       {HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
+                       {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},
+                       {HKEY_USERS, "HKEY_USERS"}};
+    std::vector<std::string> lines;
+    for (const auto &r : named_roots)
+        list_key(r.name, *roots[(uintptr_t)r.root], &lines);
+    return lines;
 }
 
 void winsim_reg_delete_key_nt(bool nt_behaviour) {

@@ -105,6 +105,35 @@ std::string alias_basis_clean(const std::string &s) {
     return upper(out);
 }
 
+/* Calls that cannot fail for the arguments a program gives them, and calls that release a
+ * valid handle or block: a failure injected there changes nothing. */
+const std::set<std::string> unfailing_calls = {"lstrlenA",
+                                               "lstrcmpA",
+                                               "lstrcmpiA",
+                                               "lstrcpyA",
+                                               "lstrcpynA",
+                                               "lstrcatA",
+                                               "wsprintfA",
+                                               "CharUpperBuffA",
+                                               "IsDBCSLeadByte",
+                                               "GetLastError",
+                                               "SetLastError",
+                                               "GetCommandLineA",
+                                               "GetStartupInfoA",
+                                               "GetDesktopWindow",
+                                               "FreeEnvironmentStringsA",
+                                               "CloseHandle",
+                                               "RegCloseKey",
+                                               "FindClose",
+                                               "ClosePrinter",
+                                               "GlobalUnlock",
+                                               "GlobalHandle",
+                                               "GlobalFree",
+                                               "DdeFreeStringHandle",
+                                               "DdeFreeDataHandle",
+                                               "DdeDisconnect",
+                                               "DdeUninitialize"};
+
 } // namespace
 
 bool enter(const char *api) {
@@ -114,7 +143,7 @@ bool enter(const char *api) {
     auto it = fail_at.find(api);
     if (it != fail_at.end() && it->second == n) {
         fail_at.erase(it);
-        return true;
+        return unfailing_calls.count(api) == 0;
     }
     return false;
 }
@@ -355,13 +384,19 @@ void winsim_cleanup() {
 
 void winsim_reset() {
     winsim_cleanup();
+    /* In TMPDIR (the tests run on a memory file system where the host has one), else /tmp. */
     const char *tmp = getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/winsim.XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (!mkdtemp(buf.data()))
+    for (std::string folder : {std::string(tmp && *tmp ? tmp : "/tmp"), std::string("/tmp")}) {
+        std::string pattern = folder + "/winsim.XXXXXX";
+        std::vector<char> buf(pattern.begin(), pattern.end());
+        buf.push_back('\0');
+        if (mkdtemp(buf.data())) {
+            sandbox_root = buf.data();
+            break;
+        }
+    }
+    if (sandbox_root.empty())
         abort();
-    sandbox_root = buf.data();
     mkdir((sandbox_root + "/C").c_str(), 0755);
     mkdir((sandbox_root + "/C/WINDOWS").c_str(), 0755);
     mkdir((sandbox_root + "/C/WINDOWS/SYSTEM").c_str(), 0755);
@@ -477,6 +512,10 @@ std::string winsim_utf8(const std::string &ansi) {
 
 void winsim_fail_call(const std::string &api, int nth) {
     fail_at[api] = call_counts[api] + nth;
+}
+
+bool winsim_call_can_fail(const std::string &api) {
+    return unfailing_calls.count(api) == 0;
 }
 
 int winsim_call_count(const std::string &api) {

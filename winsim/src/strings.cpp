@@ -19,10 +19,14 @@ using namespace winsim;
 
 extern "C" {
 
+/* The string routines and the last error cannot fail for the arguments a program gives them:
+ * they are counted, and an injected failure changes nothing. */
 DWORD WINAPI GetLastError(void) {
+    enter("GetLastError");
     return last_error;
 }
 void WINAPI SetLastError(DWORD code) {
+    enter("SetLastError");
     last_error = code;
 }
 

@@ -1,6 +1,8 @@
 /* user.cpp: message boxes, top-level windows of other programs and the restart request.
  * Message boxes are answered from a script that the test gives; every box is recorded with
- * its owner, caption, text and style. */
+ * its owner, caption, text and style.  GetDesktopWindow never fails; FindWindowA fails
+ * like a search that finds nothing (NULL), MessageBoxA like a box that cannot be shown (0),
+ * ExitWindowsEx with FALSE. */
 #include "internal.h"
 
 #include <deque>
@@ -9,6 +11,7 @@ namespace winsim {
 namespace {
 
 std::deque<int> answers;
+std::function<int(const winsim_box &)> answerer;
 std::vector<winsim_box> boxes;
 int unscripted = 0;
 std::map<uintptr_t, std::string> windows; /* other programs' top-level windows */
@@ -21,6 +24,7 @@ BOOL restart_result = TRUE;
 
 void reset_user() {
     answers.clear();
+    answerer = nullptr;
     boxes.clear();
     unscripted = 0;
     windows.clear();
@@ -35,6 +39,9 @@ using namespace winsim;
 
 void winsim_script_boxes(const std::vector<int> &list) {
     answers.assign(list.begin(), list.end());
+}
+void winsim_answer_boxes(std::function<int(const winsim_box &)> answer) {
+    answerer = answer;
 }
 const std::vector<winsim_box> &winsim_boxes() {
     return boxes;
@@ -79,6 +86,9 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
         box.answer = answers.front();
         box.scripted = true;
         answers.pop_front();
+    } else if (answerer) {
+        box.answer = answerer(box);
+        box.scripted = true;
     } else {
         unscripted++;
     }

@@ -1,0 +1,206 @@
+/* Fault injection for the vendor-setup library: the host's call of OrvaneSetup runs once to
+ * learn every platform call it makes, then once more per call that can fail, on a fresh
+ * machine and a freshly loaded library each time (a process of its own), with that one call
+ * failing as it fails on Windows.  After each run: the export returned its result (1 only when
+ * the setup program could not be started); no file, folder, registry key or value, printer or
+ * driver changed; nothing but the setup program was started, and nothing where the user
+ * declined; every box and dialog belongs to the library; no handle or memory block is left
+ * open. */
+#include "child_runs.h"
+#include "machine_state.h"
+#include "vendor_setup_machine.h"
+
+#include <stdio.h>
+
+namespace {
+
+const char MRU_KEY[] = "InstallLocationsMRU";
+const char SETUP_PROGRAM[] = "C:\\DISK1\\PMSETUP.EXE";
+
+struct setup_scenario {
+    const char *what;
+    const char *port;                         /* of the printer just installed */
+    bool print_manager_installed;             /* the product INI file names it, and it is there */
+    bool recent_location;                     /* InstallLocationsMRU names C:\DISK1\ */
+    std::vector<winsim_dialog_answer> dialog; /* what the user picks when the dialog comes */
+    int overwrite_answer;                     /* to the question whether to overwrite */
+};
+
+const setup_scenario scenarios[] = {
+    {"LPT printer, print manager there (overwrite: Yes), most recent install location",
+     "LPT1:",
+     true,
+     true,
+     {winsim_choose(SETUP_PROGRAM)},
+     IDYES},
+    {"LPT printer, no recent location: the dialog, a wrong file first",
+     "LPT1:",
+     false,
+     false,
+     {winsim_choose("C:\\DISK1\\SETUP.EXE"), winsim_choose("C:\\DISK1\\pmsetup.exe")},
+     IDYES},
+    {"network port (install anyway: Yes), most recent install location",
+     NET_PORT,
+     false,
+     true,
+     {winsim_choose(SETUP_PROGRAM)},
+     IDYES},
+    {"LPT printer, print manager there (overwrite: No): nothing may start",
+     "LPT1:",
+     true,
+     true,
+     {winsim_choose(SETUP_PROGRAM)},
+     IDNO},
+};
+
+/* The machine as the printer-installation host leaves it, and the library loaded. */
+void prepare(const setup_scenario &s) {
+    winsim_reset();
+    winsim_add_printer("Laser", "LPT2:", "HP LaserJet 4L", 0);
+    winsim_add_printer(NEW_PRINTER, s.port, DRIVER, 0);
+    winsim_write_file(PRODUCT_INI, "[General]\r\nExecuteFile=C:\\ORVANE\\KMW48PM.EXE\r\n"
+                                   "InstallPath=C:\\ORVANE\r\n");
+    if (s.print_manager_installed)
+        winsim_write_file(PM_PROGRAM, "MZ print manager");
+    if (s.recent_location) {
+        winsim_reg_set_string(HKEY_CURRENT_USER, MRU_KEY, "MRUList", "ba");
+        winsim_reg_set_string(HKEY_CURRENT_USER, MRU_KEY, "a", "C:\\OLD\\");
+        winsim_reg_set_string(HKEY_CURRENT_USER, MRU_KEY, "b", "C:\\DISK1\\");
+    }
+    winsim_write_file(SETUP_PROGRAM, "MZ setup");
+    winsim_write_file("C:\\DISK1\\SETUP.EXE", "MZ other setup");
+    winsim_write_file(HOST_PATH, "MZ host");
+    winsim_write_file(LIBRARY_PATH, "MZ library");
+}
+
+/* The host loads the library and calls its export; every question is answered Yes. */
+int call_setup(const setup_scenario &s) {
+    winsim_start_program(HOST_PATH, nullptr, HOST_PATH);
+    HINSTANCE library = winsim_load_library(LIBRARY_PATH, kmw48i2_strings);
+    memset(chosen_file, 0, sizeof chosen_file);
+    DllMain(library, DLL_PROCESS_ATTACH, nullptr);
+    std::string network = library_text(2), overwrite = library_text(3);
+    int overwrite_answer = s.overwrite_answer;
+    winsim_answer_boxes([network, overwrite, overwrite_answer](const winsim_box &box) {
+        if (box.text == overwrite)
+            return overwrite_answer;
+        return box.text == network ? IDYES : IDOK;
+    });
+    winsim_script_dialogs(s.dialog);
+    return OrvaneSetup(HOST_WINDOW, 0, NEW_PRINTER, 0);
+}
+
+/* The checks after a run: `program` is the command line the clean run started, "" when it
+ * started nothing.  When the clean run started nothing, the setup program may start only when
+ * the platform reported the print manager not there: the product INI file read as without it
+ * (a read that fails gives the default), or its folder or the program not found. */
+void expect_nothing_changed(const machine_state &before, std::string program, int result,
+                            const std::string &failed_api) {
+    if (program.empty() && (failed_api == "GetPrivateProfileStringA" ||
+                            failed_api == "SetCurrentDirectoryA" || failed_api == "FindFirstFileA"))
+        program = SETUP_PROGRAM;
+    expect_machine(machine_state_now(), before);
+
+    bool start_failed = false;
+    EXPECT_LE(winsim_process_starts().size(), 1u);
+    for (const winsim_process_start &start : winsim_process_starts()) {
+        /* The setup program, or an empty command when its short path could not be had. */
+        EXPECT_TRUE(start.command_line == program || start.command_line == "")
+            << start.command_line;
+        EXPECT_FALSE(start.waited);
+        if (!start.started)
+            start_failed = true;
+    }
+    EXPECT_EQ(result, start_failed ? 1 : 0);
+
+    for (const winsim_box &box : winsim_boxes()) {
+        if (box.owner == HOST_WINDOW) {
+            EXPECT_EQ(box.text, CANCEL_TEXT);
+            EXPECT_EQ(box.caption, "Setup");
+        } else {
+            EXPECT_EQ(box.owner, nullptr);
+            EXPECT_TRUE(box.caption == library_text(6) || box.caption == "") << box.caption;
+        }
+    }
+    for (const winsim_dialog_opening &dialog : winsim_dialog_openings()) {
+        EXPECT_EQ(dialog.owner, HOST_WINDOW);
+        EXPECT_EQ(dialog.title, "PMSETUP.EXE");
+    }
+    EXPECT_EQ(winsim_open_handles(), 0);
+    EXPECT_EQ(winsim_global_blocks_in_use(), 0);
+}
+
+class SetupFaultInjection : public Machine {
+  protected:
+    void TearDown() override {
+        winsim_answer_boxes(nullptr);
+        Machine::TearDown();
+    }
+};
+
+TEST_F(SetupFaultInjection, NothingChangesWhateverCallFails) {
+    int total_calls = 0, total_runs = 0, failed_runs = 0;
+    for (const setup_scenario &s : scenarios) {
+        SCOPED_TRACE(s.what);
+        prepare(s);
+        const machine_state before = machine_state_now();
+
+        /* The clean run: its calls, and the program it starts. */
+        std::string packed;
+        ASSERT_TRUE(run_in_child(
+            [&] {
+                prepare(s);
+                int result = call_setup(s);
+                EXPECT_EQ(result, 0);
+                EXPECT_EQ(winsim_unscripted_dialogs(), 0);
+                EXPECT_EQ(winsim_process_starts().size(), s.overwrite_answer == IDNO ? 0u : 1u);
+                std::string out;
+                pack_texts(winsim_calls(), &out);
+                pack_text(winsim_process_starts().size() == 1
+                              ? winsim_process_starts()[0].command_line
+                              : std::string(),
+                          &out);
+                expect_nothing_changed(before, winsim_process_starts().empty() ? "" : SETUP_PROGRAM,
+                                       result, "");
+                return out;
+            },
+            &packed));
+        size_t at = 0;
+        const std::vector<std::string> calls = unpack_texts(packed, &at);
+        const std::string program = unpack_text(packed, &at);
+        ASSERT_EQ(program, s.overwrite_answer == IDNO ? "" : SETUP_PROGRAM);
+
+        std::map<std::string, int> seen;
+        int runs = 0;
+        for (size_t i = 0; i < calls.size(); i++) {
+            const std::string api = calls[i];
+            int nth = ++seen[api];
+            if (!winsim_call_can_fail(api))
+                continue; /* such a run is the clean run again */
+            SCOPED_TRACE(api + " #" + std::to_string(nth));
+            bool passed = run_in_child([&] {
+                prepare(s);
+                winsim_fail_call(api, nth);
+                int result = call_setup(s);
+                std::vector<std::string> made = winsim_calls();
+                EXPECT_TRUE(made.size() > i &&
+                            std::equal(calls.begin(), calls.begin() + i + 1, made.begin()))
+                    << "the same calls as the clean run up to the one that failed";
+                expect_nothing_changed(before, program, result, api);
+                return std::string();
+            });
+            runs++;
+            if (!passed)
+                failed_runs++;
+        }
+        printf("[ fault injection ] %s: %zu calls, %d runs (one per call that can fail)\n", s.what,
+               calls.size(), runs);
+        total_calls += (int)calls.size();
+        total_runs += runs;
+    }
+    printf("[ fault injection ] OrvaneSetup: %d calls, %d runs, %d with a fault\n", total_calls,
+           total_runs, failed_runs);
+    RecordProperty("runs", total_runs);
+}
+
+} // namespace
