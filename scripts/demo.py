@@ -42,6 +42,7 @@ UNINSTALLER_FOLDER = r"C:\Program Files\Orvane Uninstall"
 OTHER_GROUP = ("Accessories", 5)
 SCREEN = "1024x768x24"
 USER_TIMEOUT_MS = 600000  # ten minutes for a user at the screen
+WINE_MARLETT = "/usr/share/wine/fonts/marlett.ttf"
 
 
 # ---- Displays -------------------------------------------------------------------------
@@ -82,6 +83,12 @@ class Xvfb:
             shots.append(path)
 
         return take, shots
+
+
+def display_opens(display):
+    return subprocess.run(["import", "-display", display, "-window", "root", "-crop",
+                           "1x1+0+0", "null:"], stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL, timeout=30).returncode == 0
 
 
 # ---- The removal ------------------------------------------------------------------------
@@ -449,7 +456,8 @@ def describe_removal(r, report, answered_by, shots, out):
     report.heading("Kept")
     for path in r.product_files:
         if m.exists(path):
-            note = " (scheduled: goes at the restart)" if path.lower() in scheduled else ""
+            note = (" (scheduled: goes at the restart)" if path.lower() in scheduled else
+                    " (not on the uninstaller's list)")
             report("  - %s%s" % (path, note))
     if m.exists(UNINSTALLER_FOLDER):
         report("  - folder %s (the uninstaller's own; not the install folder)" %
@@ -612,10 +620,20 @@ def main():
     print("demo: making a Wine prefix (wineboot)...", flush=True)
     base = os.path.join(wine_dir, "base")
     harness.make_base_prefix(base)
+    # Wine as Debian packages it does not find its own fonts, and the caption buttons are
+    # drawn with Marlett: without it the close button shows the letter "r".
+    if os.path.exists(WINE_MARLETT):
+        shutil.copy(WINE_MARLETT, os.path.join(base, "drive_c", "windows", "Fonts"))
     t = lap("prefix", started)
 
     report = Report()
     user_display = os.environ.get("DISPLAY")
+    if user_display and not display_opens(user_display):
+        # A box that cannot be shown returns an error, which the uninstaller does not take
+        # for a No: never run it on a display that cannot show its boxes.
+        print("demo: DISPLAY=%s cannot be opened; the demo answers the boxes itself" %
+              user_display, flush=True)
+        user_display = None
     with Xvfb() as xvfb:
         take, shots = xvfb.photographer(out, "box")
         if user_display:
