@@ -2,11 +2,16 @@
 # Installs what the builds and tests need on a Debian 12 machine, once: the native toolchain
 # with GoogleTest, the MinGW-w64 i686 cross compiler, 32-bit Wine, and the Japanese locale
 # that gives Wine the ANSI code page 932.  Does nothing when everything is there already.
+# With the argument "demo" also what `make demo` needs for its screenshots: a virtual X
+# display, ImageMagick's import, and a Japanese font.
 set -euo pipefail
 
 packages=(cmake g++ make python3 libgtest-dev clang libclang-rt-14-dev
           g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
           wine wine32:i386 locales)
+if [ "${1:-}" = demo ]; then
+    packages+=(xvfb xauth imagemagick fonts-ipafont-gothic)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -4,7 +4,9 @@
  * box of that program from outside (message boxes and the open-file dialog), records what
  * the box shows, answers it as the script says, and records the program's exit code.  A
  * box that the script does not answer, a button that is not there or a run that outlasts
- * the time-out ends the program, so that a test fails instead of hanging.
+ * the time-out ends the program, so that a test fails instead of hanging.  For a
+ * demonstration it can instead leave the boxes to a user at the screen, and it can wait
+ * before each answer until a screenshot of the box has been taken.
  *
  * Usage: boxrunner SCRIPT LOG
  *
@@ -14,12 +16,16 @@
  *   timeout MS          time-out of the whole run (default 30000)
  *   press ID            answer the next box by pressing its button with that control id
  *   file NAME           type NAME into the next open-file dialog, then press OK
+ *   watch               leave every box to the user at the screen (no answers are given)
+ *   shots PREFIX        before answering box N (from 1), write PREFIX N ".box" holding the
+ *                       box's screen rectangle "LEFT TOP RIGHT BOTTOM", then wait until
+ *                       PREFIX N ".done" exists (at most SHOT_WAIT_MS)
  *
  * Log, one event a line, texts in hexadecimal (CP932 bytes as the box shows them):
  *   started pid=N | start-failed error=N
  *   box caption=HEX text=HEX edit=0|1 buttons=ID:HEX,ID:HEX...
  *   pressed id=N | typed text=HEX | no-button id=N | no-file-field | unexpected-box |
- *   timeout | unused-answers count=N
+ *   timeout | unused-answers count=N | shot n=N | shot-timeout n=N
  *   exit code=N
  * Each line ends with at=MS, the time since the program was started.
  * Exit status: 0 when the run went as scripted (every answer used), else 1. */
@@ -41,7 +47,9 @@ enum {
     DEFAULT_TIMEOUT_MS = 30000,
     FILE_NAME_EDIT_ID = 0x480,  /* edt1 of the open-file dialog */
     FILE_NAME_COMBO_ID = 0x47c, /* cmb13, the file name box of newer dialogs */
-    MESSAGE_TEXT_ID = 0xFFFF    /* the static text of a message box */
+    MESSAGE_TEXT_ID = 0xFFFF,   /* the static text of a message box */
+    SHOT_WAIT_MS = 30000,       /* the longest wait for a screenshot */
+    SHOT_PAINT_MS = 250         /* lets the box finish painting before it is photographed */
 };
 
 struct answer {
@@ -56,6 +64,8 @@ char application[COMMAND_CAPACITY];
 answer answers[ANSWER_CAPACITY];
 int answer_count;
 DWORD timeout_ms = DEFAULT_TIMEOUT_MS;
+int watching;
+char shot_prefix[COMMAND_CAPACITY];
 
 DWORD target_pid;
 HWND handled[HANDLED_CAPACITY];
@@ -112,6 +122,10 @@ int read_script(const char *path) {
             copy_text(application, p + 4, COMMAND_CAPACITY);
         else if (starts_with(p, "timeout "))
             timeout_ms = (DWORD)to_number(p + 8);
+        else if (lstrcmpA(p, "watch") == 0)
+            watching = 1;
+        else if (starts_with(p, "shots "))
+            copy_text(shot_prefix, p + 6, COMMAND_CAPACITY);
         else if (answer_count < ANSWER_CAPACITY && starts_with(p, "press ")) {
             answers[answer_count].is_file = 0;
             answers[answer_count++].button_id = (int)to_number(p + 6);
@@ -240,6 +254,45 @@ int answer_box(HWND box, const answer *a) {
     return 1;
 }
 
+/* ---- Screenshots ---------------------------------------------------------------- */
+
+char shot_path[COMMAND_CAPACITY + 32];
+
+void make_shot_path(int number, const char *suffix) {
+    wsprintfA(shot_path, "%s%d%s", shot_prefix, number, suffix);
+}
+
+/* Tells where box `number` is on the screen and waits until it has been photographed. */
+void wait_for_shot(HWND box, int number) {
+    RECT area;
+    char text[64];
+    Sleep(SHOT_PAINT_MS);
+    GetWindowRect(box, &area);
+    wsprintfA(text, "%ld %ld %ld %ld\r\n", area.left, area.top, area.right, area.bottom);
+    make_shot_path(number, ".box");
+    HANDLE file = CreateFileA(shot_path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written;
+    WriteFile(file, text, (DWORD)lstrlenA(text), &written, NULL);
+    CloseHandle(file);
+
+    make_shot_path(number, ".done");
+    DWORD start = GetTickCount();
+    while (GetFileAttributesA(shot_path) == INVALID_FILE_ATTRIBUTES) {
+        if (GetTickCount() - start > SHOT_WAIT_MS) {
+            log_text("shot-timeout n=");
+            log_number(number);
+            end_event();
+            return;
+        }
+        Sleep(POLL_MS);
+    }
+    log_text("shot n=");
+    log_number(number);
+    end_event();
+}
+
 /* ---- The run --------------------------------------------------------------------- */
 
 void stop_program(HANDLE process) {
@@ -266,6 +319,7 @@ int run() {
     end_event();
 
     int used = 0;
+    int shown = 0;
     int ok = 1;
     DWORD start = GetTickCount();
     while (WaitForSingleObject(process.hProcess, POLL_MS) == WAIT_TIMEOUT) {
@@ -281,6 +335,14 @@ int run() {
         if (box == NULL)
             continue;
         record_box(box);
+        shown++;
+        if (shot_prefix[0])
+            wait_for_shot(box, shown);
+        if (watching) {
+            if (handled_count < HANDLED_CAPACITY)
+                handled[handled_count++] = box;
+            continue;
+        }
         if (used == answer_count) {
             log_text("unexpected-box");
             end_event();

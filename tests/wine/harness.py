@@ -270,9 +270,10 @@ def parse_registry_file(path):
 class Snapshot:
     """Files under drive C: (path in lower case -> (path, size, digest)) and the registry
     (HKLM and HKCU: 'HKLM\\key' in lower case -> (key, {value})), with Wine's own
-    bookkeeping left out."""
+    bookkeeping left out.  With `registry` false only the files are read: their state is
+    current even while Wine runs, the registry files' is not."""
 
-    def __init__(self, prefix):
+    def __init__(self, prefix, registry=True):
         self.files = {}
         drive = os.path.join(prefix, "drive_c")
         for root, dirs, files in os.walk(drive):
@@ -294,7 +295,7 @@ class Snapshot:
                         digest = hashlib.sha1(f.read()).hexdigest()
                 self.files[rel.lower()] = (rel, info.st_size, digest)
         self.registry = {}
-        for hive, file_name in (("HKLM", "system.reg"), ("HKCU", "user.reg")):
+        for hive, file_name in (("HKLM", "system.reg"), ("HKCU", "user.reg"))[:2 * registry]:
             for lower, (name, values) in parse_registry_file(
                     os.path.join(prefix, file_name)).items():
                 self.registry[hive.lower() + "\\" + lower] = (hive + "\\" + name, values)
@@ -464,16 +465,36 @@ class Machine:
         value = self.setup([("readprofile", section, key)])[0][3]
         return None if value == "<missing>" else value
 
-    def run_boxes(self, command_line, answers, application=None, timeout_ms=30000, env=None):
+    def use_display(self, display, managed):
+        """Shows the machine's windows on the X display `display` through Wine's X11 driver
+        instead of the null driver.  `managed`: whether the display's window manager frames
+        them; without a window manager (Xvfb) unmanaged windows close at once, managed ones
+        only after about 2 s."""
+        self.env["DISPLAY"] = display
+        self.setup([("regsz", "HKCU", r"Software\Wine\Drivers", "Graphics", "x11"),
+                    ("regsz", "HKCU", r"Software\Wine\X11 Driver", "Managed",
+                     "Y" if managed else "N")])
+        # The driver is chosen when the machine's first process starts: start again.
+        self.stop_wine()
+
+    def run_boxes(self, command_line, answers, application=None, timeout_ms=30000, env=None,
+                  watch=False, on_box=None):
         """Runs a program through the box runner; `answers` lists, box by box, a button id
         or ('file', name) for the open-file dialog.  `env` adds environment variables for
-        this run only."""
+        this run only.  `watch`: the user at the screen answers instead.  `on_box(number,
+        (left, top, right, bottom))` is called while box `number` (from 1) waits for its
+        answer, to take a screenshot of it."""
         self._runs += 1
         script = self.work_file("boxes%d.txt" % self._runs)
         log = self.work_file("boxes%d.log" % self._runs)
+        shots = self.work_file("boxes%d-shot" % self._runs)
         lines = [b"run " + _bytes(command_line), b"timeout %d" % timeout_ms]
         if application is not None:
             lines.append(b"app " + _bytes(application))
+        if watch:
+            lines.append(b"watch")
+        if on_box is not None:
+            lines.append(b"shots " + _bytes(windows_path(shots)))
         for a in answers:
             if isinstance(a, tuple) and a[0] == "file":
                 lines.append(b"file " + _bytes(a[1]))
@@ -481,11 +502,39 @@ class Machine:
                 lines.append(b"press %d" % a)
         with open(script, "wb") as f:
             f.write(b"\n".join(lines) + b"\n")
-        status = self.wine([self.bin("boxrunner.exe"), windows_path(script),
-                            windows_path(log)], timeout=timeout_ms / 1000 + 60, check=False,
-                           env=env)
+        args = [self.bin("boxrunner.exe"), windows_path(script), windows_path(log)]
+        if on_box is None:
+            status = self.wine(args, timeout=timeout_ms / 1000 + 60, check=False, env=env)
+        else:
+            status = self._run_with_shots(args, shots, on_box, timeout_ms / 1000 + 60, env)
         with open(log, "rb") as f:
             return BoxRun(f.read().decode("ascii"), status)
+
+    def _run_with_shots(self, args, shots, on_box, timeout, env):
+        """Runs the box runner and serves its screenshot requests until it ends."""
+        output = self.work_file("wine-output.txt")
+        deadline = time.time() + timeout
+        number = 1
+        with open(output, "ab") as out:
+            out.write(("$ wine %s\n" % " ".join(args)).encode())
+            out.flush()
+            process = subprocess.Popen(["wine"] + args, env=dict(self.env, **(env or {})),
+                                       stdout=out, stderr=subprocess.STDOUT, cwd=self.work)
+            while process.poll() is None:
+                request = "%s%d.box" % (shots, number)
+                if os.path.exists(request) and os.path.getsize(request) > 0:
+                    with open(request) as f:
+                        rect = tuple(int(n) for n in f.read().split())
+                    try:
+                        on_box(number, rect)
+                    finally:
+                        open("%s%d.done" % (shots, number), "w").close()
+                    number += 1
+                elif time.time() > deadline:
+                    process.kill()
+                else:
+                    time.sleep(0.02)
+        return process.wait()
 
     def start_background(self, program, args):
         """Starts a helper that stays (until the machine's processes are ended) and waits
@@ -508,10 +557,29 @@ class Machine:
     def start_program_manager(self, groups):
         """Serves PROGMAN over DDE with `groups` [(name, item count)]; returns the path of
         its log (see progman.cpp)."""
+        if "DISPLAY" in self.env:
+            self._wait_for_wine_shell_server()
         log = self.work_file("progman.log")
         specs = ["%s:%d" % (_bytes(name).hex(), items) for name, items in groups]
         self.start_background("progman.exe", [windows_path(log)] + specs)
         return log
+
+    def _wait_for_wine_shell_server(self, timeout=5):
+        """Under the X11 driver Wine's desktop process serves PROGMAN as well, from shortly
+        after the first window of the machine appears; it answers no request for a group.
+        A client talks to whichever server answers first, and the newest server window is
+        asked first: so the stand-in must start after Wine's server is there."""
+        probe = self.work_file("shell-server.log")
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            if os.path.exists(probe):
+                os.remove(probe)
+            self.wine([self.bin("host.exe"), windows_path(probe), "dde", b"PROGMAN".hex()],
+                      check=False)
+            with open(probe, encoding="ascii") as f:
+                if "connected 1" in f.read():
+                    return
+            time.sleep(0.1)
 
     def snapshot(self):
         """The machine's files and registry, with every Wine process ended first so that the

@@ -16,7 +16,14 @@ system directory C:\\windows\\system32 there):
   - the driver "Orvane Type2" with a printer on LPT1: and one on a network port, and
     optionally a sibling driver "Orvane Type1" with a printer on LPT2:;
   - InstallLocationsMRU under HKEY_CURRENT_USER.
+
+The machine of the vendor-setup library (install_for_library) is the one a printer
+installation leaves: the library in the system directory, printers of the driver, the
+printer-installation host, and the print manager's setup program (the PMSETUP stand-in) in
+the most recent install location.
 """
+import os
+
 import harness
 
 INSTALL_DIR = r"C:\Program Files\Orvane"
@@ -35,6 +42,23 @@ SIBLING_PRINTER = "Orvane Type1"
 SHARED_DLLS = r"SOFTWARE\Microsoft\Windows\CurrentVersion\SharedDLLs"
 DRIVER_KEY = (r"System\CurrentControlSet\control\Print\Environments\Windows 4.0\Drivers"
               r"\Orvane Type2")
+
+# Where Wine keeps win.ini's [windows] section (the load line among others).
+WIN_INI_WINDOWS = "HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows"
+
+# Keys that Wine's spooler keeps for its printers and drivers: the spooler's own business,
+# looked at through the spooler's API instead.
+SPOOLER_KEYS = (
+    "hklm\\system\\currentcontrolset\\control\\print\\printers",
+    "hklm\\system\\currentcontrolset\\control\\print\\environments\\windows nt x86\\drivers",
+    "hkcu\\software\\microsoft\\windows nt\\currentversion\\devices",
+    "hkcu\\software\\microsoft\\windows nt\\currentversion\\printerports",
+    "hkcu\\software\\microsoft\\windows nt\\currentversion\\windows\\device",
+)
+
+# The print manager's setup program as the product's installation disk holds it.
+SETUP_DIR = r"C:\Setup"
+SETUP_PROGRAM = SETUP_DIR + r"\pmsetup.exe"
 
 # Files the uninstaller schedules for deletion, in its order, after its own program file.
 SYSTEM_FILES = ["KMW48.DRV", "KMW48R.DLL", "KMW48EX.DLL", "KMW48DO.HLP", "KMW48DR.HLP",
@@ -79,14 +103,19 @@ def startup_line():
     return OTHER_STARTUP + " " + PRINT_MANAGER
 
 
-def install(machine, device_count=1, sibling=False, extra=()):
-    """Installs the product; returns Wine's own system.ini text, to which the product's
-    lines were appended."""
+def install(machine, device_count=1, sibling=False, extra=(), uninstaller_folder=None):
+    """Installs the product, the uninstaller in the Windows directory unless
+    `uninstaller_folder` names another; returns Wine's own system.ini text, to which the
+    product's lines were appended."""
     if machine.windows_dir is None:
         machine.setup([])
     wine_system_ini = machine.read_file(machine.windows_dir + r"\system.ini") or b""
-    commands = [
-        ("copy", harness.windows_path(machine.bin("kmw48rmv.exe")), r"%windir%\kmw48rmv.exe"),
+    commands = []
+    if uninstaller_folder is not None:
+        commands.append(("mkdir", uninstaller_folder))
+    commands += [
+        ("copy", harness.windows_path(machine.bin("kmw48rmv.exe")),
+         uninstaller_path(machine, uninstaller_folder)),
         ("copy", harness.windows_path(machine.bin("child.exe")), r"%windir%\UNINST.EXE"),
         ("mkdir", INSTALL_DIR),
         ("file", PRINT_MANAGER, b"MZ print manager".hex()),
@@ -116,8 +145,8 @@ def install(machine, device_count=1, sibling=False, extra=()):
     return wine_system_ini
 
 
-def uninstaller_path(machine):
-    return machine.windows_dir + r"\kmw48rmv.exe"
+def uninstaller_path(machine, folder=None):
+    return (folder or machine.windows_dir) + r"\kmw48rmv.exe"
 
 
 def child_command(machine, *actions):
@@ -134,3 +163,76 @@ def child_log(machine):
             return f.read().splitlines()
     except FileNotFoundError:
         return None
+
+
+# ---- The vendor-setup library -------------------------------------------------------
+
+def install_for_library(machine, recent_location=SETUP_DIR + "\\",
+                        print_manager_installed=False):
+    """The machine right after a printer of the driver was installed: the library in the
+    system directory, the host PRNHOST.EXE in the Windows directory (a bare program name is
+    looked up in the caller's own folder first, which must not be the build folder holding
+    PMSETUP's stand-in), the setup program in C:\\Setup, printers on LPT1: and on a
+    network port, the most recent install location (None: no InstallLocationsMRU key) and,
+    when asked, the product INI file naming an installed print manager.  The PMSETUP
+    stand-in logs its runs (see setup_runs)."""
+    m = machine
+    m.setup([])
+    commands = [
+        ("copy", harness.windows_path(m.bin("host.exe")), library_host(m)),
+        ("copy", harness.windows_path(m.bin("KMW48I2.DLL")), library_path(m)),
+        ("mkdir", SETUP_DIR),
+        ("copy", harness.windows_path(m.bin("pmsetup.exe")), SETUP_PROGRAM),
+        ("driver", DRIVER),
+        ("printer", LPT_PRINTER, DRIVER, "LPT1:"),
+        ("printer", NETWORK_PRINTER, DRIVER, NETWORK_PORT),
+    ]
+    if recent_location is not None:
+        commands += [("regsz", "HKCU", "InstallLocationsMRU", "MRUList", "ba"),
+                     ("regsz", "HKCU", "InstallLocationsMRU", "b", recent_location),
+                     ("regsz", "HKCU", "InstallLocationsMRU", "a", r"C:\Old\\")]
+    if print_manager_installed:
+        commands += [("mkdir", INSTALL_DIR),
+                     ("file", PRINT_MANAGER, b"MZ print manager".hex()),
+                     ("ini", "KMW48.INI", "General", "ExecuteFile", PRINT_MANAGER)]
+    commands.append(("shortpath", SETUP_PROGRAM))
+    m.setup(commands)
+    m.env["PMSETUP_LOG"] = harness.windows_path(m.work_file("pmsetup.log"))
+
+
+def library_path(machine):
+    return machine.system_dir + r"\KMW48I2.DLL"
+
+
+def library_host(machine):
+    return machine.windows_dir + r"\PRNHOST.EXE"
+
+
+def call_library(machine, printer, answers, directory=None, on_box=None):
+    """The host calls OrvaneSetup for `printer` (str) from `directory` (the Windows
+    directory unless given), the boxes answered as `answers` says."""
+    command = " ".join([library_host(machine),
+                        harness.windows_path(machine.work_file("host.log")), "call",
+                        library_path(machine), printer.encode(harness.CODE_PAGE).hex(),
+                        '"%s"' % (directory or machine.windows_dir)])
+    return machine.run_boxes(command, answers, on_box=on_box)
+
+
+def host_log(machine):
+    """The host's log lines, without their times."""
+    with open(machine.work_file("host.log"), encoding="ascii") as f:
+        return [line.split(" at=")[0] for line in f.read().splitlines()]
+
+
+def setup_runs(machine):
+    """The PMSETUP stand-in's runs: [(command line, module, current directory)]."""
+    log = machine.work_file("pmsetup.log")
+    if not os.path.exists(log):
+        return []
+    with open(log, encoding="ascii") as f:
+        runs = []
+        for line in f.read().splitlines():
+            words = dict(w.split("=", 1) for w in line.split(" ")[1:])
+            runs.append(tuple(bytes.fromhex(words[k]).decode(harness.CODE_PAGE)
+                              for k in ("command", "module", "directory")))
+        return runs

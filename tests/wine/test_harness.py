@@ -199,6 +199,31 @@ class BoxRunner(Scenario):
         self.assertIn("timeout", run.events)
         self.assertEqual(run.exit_code, 0xDEAD)
 
+    def test_screenshot_is_waited_for_before_the_answer(self):
+        log, command = self.host("dialog")
+        shots = []
+
+        def photograph(number, rect):
+            # The box is still up: the host has not returned from the dialog yet.
+            shots.append((number, rect, self.host_log(log)))
+
+        run = self.machine.run_boxes(command, [IDCANCEL], on_box=photograph)
+        self.assertRanAsScripted(run, 0)
+        self.assertEqual(run.events, ["started", "box", "shot", "pressed", "exit"], run.log)
+        self.assertEqual([(n, host) for n, _, host in shots], [(1, [])])
+        left, top, right, bottom = shots[0][1]
+        self.assertGreater(right - left, 100, shots)
+        self.assertGreater(bottom - top, 100, shots)
+        self.assertEqual(self.host_log(log), ["dialog result=0 file="])
+
+    def test_watching_leaves_the_box_to_the_user(self):
+        log, command = self.host("dialog")
+        run = self.machine.run_boxes(command, [], watch=True, timeout_ms=3000)
+        self.assertEqual(len(run.boxes), 1, run.log)
+        self.assertEqual(run.events, ["started", "box", "timeout", "exit"], run.log)
+        self.assertEqual(run.exit_code, 0xDEAD)
+        self.assertEqual(self.host_log(log), [], "the dialog was answered")
+
 
 class ProgramManager(Scenario):
     """The PROGMAN stand-in as a DDE client sees it."""

@@ -11,7 +11,6 @@ with the Windows directory current unless a scenario says otherwise.
 These scenarios describe the finished library; tests/wine/CMakeLists.txt registers them
 once it is in place.
 """
-import os
 import unittest
 
 import harness
@@ -22,8 +21,8 @@ IDOK, IDCANCEL, IDYES, IDNO = harness.IDOK, harness.IDCANCEL, harness.IDYES, har
 OK_BUTTONS = [IDOK]
 YES_NO_BUTTONS = [IDYES, IDNO]
 
-SETUP_DIR = r"C:\Setup"
-SETUP_PROGRAM = SETUP_DIR + r"\pmsetup.exe"
+SETUP_DIR = product.SETUP_DIR
+SETUP_PROGRAM = product.SETUP_PROGRAM
 CANCELLED_TEXT = (b"Setup process cancelled. \nYou may install the print manager by running "
                   b"\nPMSETUP.EXE from the installation disk.")
 CANCELLED_CAPTION = b"Setup"
@@ -37,49 +36,16 @@ class LibraryMachine(Scenario):
     def setUp(self):
         super().setUp()
         self.library_strings = harness.library_strings()
-        m = self.machine
-        m.setup([])
-        self.library = m.system_dir + r"\KMW48I2.DLL"
-        # The host runs from the Windows directory: a bare program name is looked up in the
-        # caller's own folder first, which must not be the build folder holding PMSETUP's
-        # stand-in.
-        self.host = m.windows_dir + r"\PRNHOST.EXE"
-        commands = [
-            ("copy", harness.windows_path(m.bin("host.exe")), self.host),
-            ("copy", harness.windows_path(m.bin("KMW48I2.DLL")), self.library),
-            ("mkdir", SETUP_DIR),
-            ("copy", harness.windows_path(m.bin("pmsetup.exe")), SETUP_PROGRAM),
-            ("driver", product.DRIVER),
-            ("printer", product.LPT_PRINTER, product.DRIVER, "LPT1:"),
-            ("printer", product.NETWORK_PRINTER, product.DRIVER, product.NETWORK_PORT),
-        ]
-        if self.recent_location is not None:
-            commands += [("regsz", "HKCU", "InstallLocationsMRU", "MRUList", "ba"),
-                         ("regsz", "HKCU", "InstallLocationsMRU", "b", self.recent_location),
-                         ("regsz", "HKCU", "InstallLocationsMRU", "a", r"C:\Old\\")]
-        if self.print_manager_installed:
-            commands += [("mkdir", product.INSTALL_DIR),
-                         ("file", product.PRINT_MANAGER, b"MZ print manager".hex()),
-                         ("ini", "KMW48.INI", "General", "ExecuteFile", product.PRINT_MANAGER)]
-        commands.append(("shortpath", SETUP_PROGRAM))
-        m.setup(commands)
-        self.pmsetup_log = m.work_file("pmsetup.log")
-        m.env["PMSETUP_LOG"] = harness.windows_path(self.pmsetup_log)
-        self.host_log = m.work_file("host.log")
+        product.install_for_library(self.machine, self.recent_location,
+                                    self.print_manager_installed)
 
     def call(self, printer, answers, directory=None):
         """The host calls OrvaneSetup for `printer` (str) with the boxes answered."""
-        m = self.machine
-        command = " ".join([self.host, harness.windows_path(self.host_log), "call",
-                            self.library,
-                            printer.encode(harness.CODE_PAGE).hex(),
-                            '"%s"' % (directory or m.windows_dir)])
-        return m.run_boxes(command, answers)
+        return product.call_library(self.machine, printer, answers, directory)
 
     def host_result(self):
         """(result, current directory afterwards) as the host logged them."""
-        with open(self.host_log, encoding="ascii") as f:
-            lines = [line.split(" at=")[0] for line in f.read().splitlines()]
+        lines = product.host_log(self.machine)
         self.assertEqual(lines[:2], ["loaded ok", "export name=1 ordinal-same=1"], lines)
         words = dict(w.split("=", 1) for w in lines[2].split(" ")[1:])
         self.assertEqual(words["balanced"], "1", "OrvaneSetup left its arguments on the stack")
@@ -87,15 +53,7 @@ class LibraryMachine(Scenario):
 
     def setup_runs(self):
         """The PMSETUP stand-in's runs: [(command line, module, current directory)]."""
-        if not os.path.exists(self.pmsetup_log):
-            return []
-        with open(self.pmsetup_log, encoding="ascii") as f:
-            runs = []
-            for line in f.read().splitlines():
-                words = dict(w.split("=", 1) for w in line.split(" ")[1:])
-                runs.append(tuple(bytes.fromhex(words[k]).decode(harness.CODE_PAGE)
-                                  for k in ("command", "module", "directory")))
-            return runs
+        return product.setup_runs(self.machine)
 
     def assertShown(self, run, expected):
         """`expected`: [(text, caption, buttons)], texts as bytes; a library row by number."""

@@ -124,16 +124,8 @@ class RestartOffer(Scenario):
         self.assertFalse(self.machine.exists(self.marker), "Windows was not restarted")
 
 
-# Keys that Wine's spooler keeps for its printers and drivers: the spooler's own business,
-# checked through the spooler's API instead.
-SPOOLER_KEYS = (
-    "hklm\\system\\currentcontrolset\\control\\print\\printers",
-    "hklm\\system\\currentcontrolset\\control\\print\\environments\\windows nt x86\\drivers",
-    "hkcu\\software\\microsoft\\windows nt\\currentversion\\devices",
-    "hkcu\\software\\microsoft\\windows nt\\currentversion\\printerports",
-    "hkcu\\software\\microsoft\\windows nt\\currentversion\\windows\\device",
-)
-WIN_INI_WINDOWS = "HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows"
+SPOOLER_KEYS = product.SPOOLER_KEYS
+WIN_INI_WINDOWS = product.WIN_INI_WINDOWS
 
 
 class RemovalMachine(Scenario):
