@@ -105,19 +105,19 @@ HDDEDATA CALLBACK dde_callback(UINT type, UINT format, HCONV, HSZ topic, HSZ ite
     }
 }
 
-int add_group(const char *spec) {
+int add_group(const char *group_text) {
     if (group_count == GROUP_CAPACITY)
         return 0;
     char hex[2 * NAME_CAPACITY];
     int i = 0;
-    while (spec[i] && spec[i] != ':' && i < 2 * NAME_CAPACITY - 1) {
-        hex[i] = spec[i];
+    while (group_text[i] && group_text[i] != ':' && i < 2 * NAME_CAPACITY - 1) {
+        hex[i] = group_text[i];
         i++;
     }
     hex[i] = '\0';
-    if (spec[i] != ':' || !decode_hex(hex, groups[group_count].name, NAME_CAPACITY))
+    if (group_text[i] != ':' || !decode_hex(hex, groups[group_count].name, NAME_CAPACITY))
         return 0;
-    groups[group_count].items = (int)to_number(spec + i + 1);
+    groups[group_count].items = (int)to_number(group_text + i + 1);
     group_count++;
     return 1;
 }
