@@ -943,13 +943,12 @@ void check_upper_case() {
     int written = write_text(chosen, "MZ");
     CharUpperBuffA(buffer, PATH_CAPACITY);
     DWORD n = GetShortPathNameA(buffer, short_path, PATH_CAPACITY);
-    ok(written && strstr(buffer, "PMSETUP") != NULL && n > 0 &&
-               n<PATH_CAPACITY, "%s upper-cased over %d bytes: %s; its short path %s (%u)",
-                 show(chosen), PATH_CAPACITY, show(buffer), n> 0 &&
-               n < PATH_CAPACITY
-           ? show(short_path)
-           : "(none)",
-       (unsigned)n);
+    int fits = n > 0 && n < PATH_CAPACITY;
+    char content[8];
+    int length = fits ? read_bytes(short_path, content, sizeof content) : -1;
+    ok(written && strstr(buffer, "PMSETUP") != NULL && fits && same_bytes(content, length, "MZ", 2),
+       "%s upper-cased over %d bytes: %s; its short path %s (%u) opens the file", show(chosen),
+       PATH_CAPACITY, show(buffer), fits ? show(short_path) : "(none)", (unsigned)n);
 }
 
 } // namespace
