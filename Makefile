@@ -47,7 +47,7 @@ fuzz-long: fuzz
 
 # The real uninstaller under Wine on ordinary, 16 MiB and 64 MiB system.ini and wininit.ini:
 # removal times and peak memory (BENCH_REPEAT runs per machine, median reported).
-BENCH_REPEAT ?= 1
+BENCH_REPEAT ?= 3
 bench-wine: mingw
 	@bash scripts/bench-wine.sh --repeat $(BENCH_REPEAT)
 
