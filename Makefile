@@ -3,7 +3,7 @@
 
 JOBS ?= $(shell nproc)
 
-.PHONY: all build test deps native native-asan mingw fuzz test-native test-asan test-wine test-fuzz fuzz-long demo demo-deps format clean
+.PHONY: all build test deps native native-asan mingw fuzz test-native test-asan test-wine test-fuzz fuzz-long bench-wine demo demo-deps format clean
 
 all: build
 
@@ -44,6 +44,12 @@ test-fuzz: fuzz
 FUZZ_LONG_RUNS ?= 1000000
 fuzz-long: fuzz
 	@bash scripts/fuzz-long.sh $(FUZZ_LONG_RUNS)
+
+# The real uninstaller under Wine on ordinary, 16 MiB and 64 MiB system.ini and wininit.ini:
+# removal times and peak memory (BENCH_REPEAT runs per machine, median reported).
+BENCH_REPEAT ?= 3
+bench-wine: mingw
+	@bash scripts/bench-wine.sh --repeat $(BENCH_REPEAT)
 
 test: build
 	ctest --preset native -j $(JOBS)

@@ -26,8 +26,13 @@
  *   box caption=HEX text=HEX edit=0|1 buttons=ID:HEX,ID:HEX...
  *   pressed id=N | typed text=HEX | no-button id=N | no-file-field | unexpected-box |
  *   timeout | unused-answers count=N | shot n=N | shot-timeout n=N
+ *   memory peak-working-set=N private=N
  *   exit code=N
- * Each line ends with at=MS, the time since the program was started.
+ * Each line ends with at=MS, the time since the program was started.  The memory line comes
+ * before the exit line: the largest peak working set and private bytes of the program seen
+ * while it ran (GetProcessMemoryInfo each poll and before each answer; under Wine the peak
+ * working set is the Wine process's VmHWM, the private bytes its RssAnon).  It is missing
+ * where psapi.dll is not there.
  * Exit status: 0 when the run went as scripted (every answer used), else 1. */
 #include <windows.h>
 
@@ -72,6 +77,23 @@ HWND handled[HANDLED_CAPACITY];
 int handled_count;
 
 DWORD start_time;
+
+/* GetProcessMemoryInfo's structure, as psapi.h declares it. */
+struct memory_counters {
+    DWORD cb;
+    DWORD PageFaultCount;
+    SIZE_T PeakWorkingSetSize;
+    SIZE_T WorkingSetSize;
+    SIZE_T QuotaPeakPagedPoolUsage;
+    SIZE_T QuotaPagedPoolUsage;
+    SIZE_T QuotaPeakNonPagedPoolUsage;
+    SIZE_T QuotaNonPagedPoolUsage;
+    SIZE_T PagefileUsage;
+    SIZE_T PeakPagefileUsage;
+};
+typedef BOOL(WINAPI *memory_info_call)(HANDLE, memory_counters *, DWORD);
+memory_info_call get_memory_info;
+SIZE_T peak_working_set, peak_private;
 
 /* Ends a log line with the milliseconds since the program was started. */
 void end_event() {
@@ -295,6 +317,19 @@ void wait_for_shot(HWND box, int number) {
 
 /* ---- The run --------------------------------------------------------------------- */
 
+/* Keeps the largest memory figures of the program seen so far. */
+void sample_memory(HANDLE process) {
+    memory_counters counters;
+    ZeroMemory(&counters, sizeof counters);
+    counters.cb = sizeof counters;
+    if (get_memory_info == NULL || !get_memory_info(process, &counters, sizeof counters))
+        return;
+    if (counters.PeakWorkingSetSize > peak_working_set)
+        peak_working_set = counters.PeakWorkingSetSize;
+    if (counters.PagefileUsage > peak_private)
+        peak_private = counters.PagefileUsage;
+}
+
 void stop_program(HANDLE process) {
     TerminateProcess(process, 0xDEAD);
     WaitForSingleObject(process, 5000);
@@ -313,6 +348,9 @@ int run() {
         end_event();
         return 0;
     }
+    HMODULE psapi = LoadLibraryA("psapi.dll");
+    if (psapi != NULL)
+        get_memory_info = (memory_info_call)(void *)GetProcAddress(psapi, "GetProcessMemoryInfo");
     target_pid = process.dwProcessId;
     log_text("started pid=");
     log_number((long)target_pid);
@@ -330,6 +368,7 @@ int run() {
             ok = 0;
             break;
         }
+        sample_memory(process.hProcess);
         forget_closed_boxes();
         HWND box = find_new_box();
         if (box == NULL)
@@ -362,6 +401,13 @@ int run() {
     if (ok && used < answer_count) {
         log_text("unused-answers count=");
         log_number(answer_count - used);
+        end_event();
+    }
+    if (get_memory_info != NULL) {
+        log_text("memory peak-working-set=");
+        log_number((long)peak_working_set);
+        log_text(" private=");
+        log_number((long)peak_private);
         end_event();
     }
     DWORD code = 0;

@@ -153,10 +153,15 @@ class BoxRun:
         self.events = []
         self.exit_code = None
         self.started = False
+        self.peak_working_set = None  # bytes, when the box runner could measure them
+        self.peak_private = None
+        self.times = []  # (event, milliseconds since the program was started)
         for line in log_text.splitlines():
             words = line.split(" ")
             fields = dict(w.split("=", 1) for w in words[1:] if "=" in w)
             self.events.append(words[0])
+            if "at" in fields:
+                self.times.append((words[0], int(fields["at"])))
             if words[0] == "started":
                 self.started = True
             elif words[0] == "box":
@@ -167,6 +172,9 @@ class BoxRun:
                 self.boxes.append(Box(bytes.fromhex(fields["caption"]),
                                       bytes.fromhex(fields["text"]), fields["edit"] == "1",
                                       buttons))
+            elif words[0] == "memory":
+                self.peak_working_set = int(fields["peak-working-set"])
+                self.peak_private = int(fields["private"])
             elif words[0] == "exit":
                 self.exit_code = int(fields["code"])
 

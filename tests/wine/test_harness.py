@@ -82,10 +82,15 @@ class Parsers(unittest.TestCase):
                "box caption=50 text= edit=1 buttons=1:4f,2:43 at=150\n"
                "typed text=41 at=151\n"
                "pressed id=1 at=151\n"
+               "memory peak-working-set=7340032 private=2097152 at=159\n"
                "exit code=5 at=160\n")
         run = harness.BoxRun(log, 0)
         self.assertTrue(run.started)
         self.assertEqual(run.exit_code, 5)
+        self.assertEqual((run.peak_working_set, run.peak_private), (7340032, 2097152))
+        self.assertEqual(run.times, [("started", 0), ("box", 100), ("pressed", 101),
+                                     ("box", 150), ("typed", 151), ("pressed", 151),
+                                     ("memory", 159), ("exit", 160)])
         self.assertTrue(run.went_as_scripted)
         self.assertEqual([(b.caption, b.text, b.has_file_field, b.buttons) for b in run.boxes],
                          [(b"OK", b"\x8a\x4a", False, [(6, b"\x82\xcd"), (7, b"\x81\x41")]),
@@ -93,6 +98,7 @@ class Parsers(unittest.TestCase):
         self.assertFalse(harness.BoxRun(log.replace("exit", "timeout at=9\nexit"),
                                         1).went_as_scripted)
         self.assertIsNone(harness.BoxRun("started pid=1 at=0\n", 0).exit_code)
+        self.assertIsNone(harness.BoxRun("started pid=1 at=0\n", 0).peak_working_set)
 
     def test_differences(self):
         class State:
@@ -164,6 +170,9 @@ class BoxRunner(Scenario):
         self.assertEqual(run.boxes[0].button_ids, [IDOK, IDCANCEL])
         self.assertEqual(self.host_log(log),
                          ["dialog result=1 file=" + rb"C:\Setup\pmsetup.exe".hex()])
+        # The program's memory as Wine reports it: a Wine process takes megabytes.
+        self.assertGreater(run.peak_working_set, 1 << 20, run.log)
+        self.assertGreater(run.peak_private, 0, run.log)
 
     def test_file_dialog_cancelled(self):
         log, command = self.host("dialog")
