@@ -218,7 +218,7 @@ class BoxRunner(Scenario):
 
         run = self.machine.run_boxes(command, [IDCANCEL], on_box=photograph)
         self.assertRanAsScripted(run, 0)
-        self.assertEqual(run.events, ["started", "box", "shot", "pressed", "exit"], run.log)
+        self.assertEqual(run.events, ["started", "box", "shot", "pressed", "memory", "exit"], run.log)
         self.assertEqual([(n, host) for n, _, host in shots], [(1, [])])
         left, top, right, bottom = shots[0][1]
         self.assertGreater(right - left, 100, shots)
@@ -229,7 +229,7 @@ class BoxRunner(Scenario):
         log, command = self.host("dialog")
         run = self.machine.run_boxes(command, [], watch=True, timeout_ms=3000)
         self.assertEqual(len(run.boxes), 1, run.log)
-        self.assertEqual(run.events, ["started", "box", "timeout", "exit"], run.log)
+        self.assertEqual(run.events, ["started", "box", "timeout", "memory", "exit"], run.log)
         self.assertEqual(run.exit_code, 0xDEAD)
         self.assertEqual(self.host_log(log), [], "the dialog was answered")
 
