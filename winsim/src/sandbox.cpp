@@ -226,6 +226,17 @@ resolved_path resolve(const std::string &path) {
         parts.push_back(part);
     }
     std::string host = sandbox_root + "/C";
+    r.valid = true;
+    r.components = parts;
+    r.windows = "C:\\";
+    for (size_t i = 0; i < parts.size(); i++)
+        r.windows += (i ? "\\" : "") + parts[i];
+    /* A path whose every name is spelt as on disk is found with one look. */
+    r.host = host;
+    for (const std::string &part : parts)
+        r.host += "/" + part;
+    if (host_exists(r.host))
+        return r;
     bool exists = true;
     for (std::string &part : parts) {
         if (exists) {
