@@ -40,10 +40,12 @@ test-wine: mingw
 test-fuzz: fuzz
 	ctest --preset fuzz -j $(JOBS)
 
-# Each fuzz target for FUZZ_LONG_RUNS inputs (default 1,000,000), reporting executions and crashes.
+# Each fuzz target (or those named in FUZZ_TARGETS) for FUZZ_LONG_RUNS inputs (default
+# 1,000,000), reporting executions and crashes.
 FUZZ_LONG_RUNS ?= 1000000
+FUZZ_TARGETS ?=
 fuzz-long: fuzz
-	@bash scripts/fuzz-long.sh $(FUZZ_LONG_RUNS)
+	@bash scripts/fuzz-long.sh $(FUZZ_LONG_RUNS) $(FUZZ_TARGETS)
 
 test: build
 	ctest --preset native -j $(JOBS)

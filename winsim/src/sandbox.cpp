@@ -16,6 +16,7 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <unordered_map>
 
 namespace winsim {
 
@@ -24,6 +25,7 @@ namespace {
 std::string sandbox_root; /* host folder holding "C" */
 std::string cwd = "C:\\WINDOWS";
 std::map<std::string, int> call_counts;
+std::unordered_map<const char *, int *> counter_of; /* API name text -> its entry above */
 std::map<std::string, int> fail_at;
 std::vector<std::string> call_log;
 const size_t CALL_LOG_LIMIT = 100000; /* enough for one run of either deliverable */
@@ -108,9 +110,16 @@ std::string alias_basis_clean(const std::string &s) {
 } // namespace
 
 bool enter(const char *api) {
-    int n = ++call_counts[api];
+    /* Each call site names its API with the same text every time: its counter is found by the
+     * text's address once it has been found by name. */
+    auto known = counter_of.find(api);
+    int *counter =
+        known != counter_of.end() ? known->second : (counter_of[api] = &call_counts[api]);
+    int n = ++*counter;
     if (call_log.size() < CALL_LOG_LIMIT)
         call_log.push_back(api);
+    if (fail_at.empty())
+        return false;
     auto it = fail_at.find(api);
     if (it != fail_at.end() && it->second == n) {
         fail_at.erase(it);
@@ -378,6 +387,7 @@ void winsim_reset() {
     mkdir((sandbox_root + "/C/WINDOWS/SYSTEM").c_str(), 0755);
     cwd = "C:\\WINDOWS";
     call_counts.clear();
+    counter_of.clear();
     fail_at.clear();
     call_log.clear();
     handles.clear();
