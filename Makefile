@@ -3,7 +3,7 @@
 
 JOBS ?= $(shell nproc)
 
-.PHONY: all build test deps native native-asan mingw fuzz test-native test-asan test-wine test-fuzz fuzz-long demo format clean
+.PHONY: all build test deps native native-asan mingw fuzz test-native test-asan test-wine test-fuzz fuzz-long bench demo format clean
 
 all: build
 
@@ -46,6 +46,12 @@ FUZZ_LONG_RUNS ?= 1000000
 FUZZ_TARGETS ?=
 fuzz-long: fuzz
 	@bash scripts/fuzz-long.sh $(FUZZ_LONG_RUNS) $(FUZZ_TARGETS)
+
+# The native benchmark of the line-file rewrite (optimised build; a script, not a test).
+bench: deps
+	cmake --preset bench >/dev/null
+	cmake --build --preset bench -j $(JOBS)
+	@bash scripts/bench-native.sh
 
 test: build
 	ctest --preset native -j $(JOBS)

@@ -1,9 +1,9 @@
 /* Fuzzes the Program Manager group removal with the Program Manager's reply.  Input: a
- * flags byte, the group name (up to a zero byte, at most 255 bytes, as a profile read gives
- * it), then the rest.  With flag bit 0 clear the rest is the whole reply, any bytes; with it
- * set the reply is one that the Program Manager writes for a group of `count` items
- * (count = the rest's first byte), its file being the group's folder, followed by the rest's
- * other bytes.
+ * flags byte, the group name (up to a zero byte, without CR and LF bytes, cut to 255 bytes,
+ * as a profile read gives it), then the rest.  With flag bit 0 clear the rest is the whole
+ * reply, any bytes; with it set the reply is one that the Program Manager writes for a group
+ * of `count` items (count = the rest's first byte), its file being the group's folder,
+ * followed by the rest's other bytes.
  * Invariants:
  *   - no crash and no read or write outside a buffer (AddressSanitizer);
  *   - every DDE object is released;
@@ -65,7 +65,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     bool program_manager_reply = (data[0] & 1) != 0;
     std::string input((const char *)data + 1, size - 1);
     size_t zero = input.find('\0');
-    std::string name = input.substr(0, zero).substr(0, FOLDER_NAME_CAPACITY - 1);
+    /* A name read from an INI file: no line end, no zero, at most 255 bytes. */
+    std::string name;
+    for (char c : input.substr(0, zero))
+        if (c != '\r' && c != '\n')
+            name += c;
+    name = name.substr(0, FOLDER_NAME_CAPACITY - 1);
     std::string rest = zero == std::string::npos ? std::string() : input.substr(zero + 1);
     long count = -1;
     std::string reply = rest;
@@ -102,8 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         if (deleted)
             check(count == 0, "a group with items is never deleted");
         bool whole_first_line = read.find('\n') != std::string::npos;
-        if (count == 0 && whole_first_line && name.find('"') == std::string::npos &&
-            name.find('\r') == std::string::npos && name.find('\n') == std::string::npos)
+        if (count == 0 && whole_first_line && name.find('"') == std::string::npos)
             check(deleted, "an empty group is deleted");
     }
     return 0;

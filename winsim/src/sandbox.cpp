@@ -27,7 +27,7 @@ std::string cwd = "C:\\WINDOWS";
 std::map<std::string, int> call_counts;
 std::unordered_map<const char *, int *> counter_of; /* API name text -> its entry above */
 std::map<std::string, int> fail_at;
-std::vector<std::string> call_log;
+std::vector<const char *> call_log;   /* the names as the calls gave them (literal texts) */
 const size_t CALL_LOG_LIMIT = 100000; /* enough for one run of either deliverable */
 
 struct handle_entry {
@@ -506,7 +506,7 @@ int winsim_call_count(const std::string &api) {
 }
 
 std::vector<std::string> winsim_calls() {
-    return call_log;
+    return std::vector<std::string>(call_log.begin(), call_log.end());
 }
 
 int winsim_open_handles() {
