@@ -235,42 +235,40 @@ resolved_path resolve(const std::string &path) {
         parts.push_back(part);
     }
     std::string host = sandbox_root + "/C";
-    r.valid = true;
-    r.components = parts;
-    r.windows = "C:\\";
-    for (size_t i = 0; i < parts.size(); i++)
-        r.windows += (i ? "\\" : "") + parts[i];
-    /* A path whose every name is spelt as on disk is found with one look. */
-    r.host = host;
+    /* A path whose every name is spelt as on disk is found with one look; otherwise each
+     * name is looked up in its folder. */
+    std::string exact = host;
     for (const std::string &part : parts)
-        r.host += "/" + part;
-    if (host_exists(r.host))
-        return r;
-    bool exists = true;
-    for (std::string &part : parts) {
-        if (exists) {
-            std::string found;
-            if (host_exists(host + "/" + part))
-                found = part;
-            if (found.empty())
-                for (const std::string &name : host_list(host))
-                    if (same_name(name, part)) {
-                        found = name;
-                        break;
-                    }
-            /* A short (8.3) alias names its long-named entry, as on a VFAT drive. */
-            if (found.empty() && part.find('~') != std::string::npos)
-                for (const std::string &name : host_list(host))
-                    if (same_name(short_name(host, name), part)) {
-                        found = name;
-                        break;
-                    }
-            if (found.empty())
-                exists = false;
-            else
-                part = found;
+        exact += "/" + part;
+    if (host_exists(exact)) {
+        host = exact;
+    } else {
+        bool exists = true;
+        for (std::string &part : parts) {
+            if (exists) {
+                std::string found;
+                if (host_exists(host + "/" + part))
+                    found = part;
+                if (found.empty())
+                    for (const std::string &name : host_list(host))
+                        if (same_name(name, part)) {
+                            found = name;
+                            break;
+                        }
+                /* A short (8.3) alias names its long-named entry, as on a VFAT drive. */
+                if (found.empty() && part.find('~') != std::string::npos)
+                    for (const std::string &name : host_list(host))
+                        if (same_name(short_name(host, name), part)) {
+                            found = name;
+                            break;
+                        }
+                if (found.empty())
+                    exists = false;
+                else
+                    part = found;
+            }
+            host += "/" + part;
         }
-        host += "/" + part;
     }
     r.valid = true;
     r.components = parts;
