@@ -3,7 +3,7 @@
 
 JOBS ?= $(shell nproc)
 
-.PHONY: all build test deps native native-asan mingw fuzz test-native test-asan test-wine test-fuzz fuzz-long bench-wine demo demo-deps format clean
+.PHONY: all build test deps native native-asan mingw fuzz test-native test-asan test-wine test-fuzz fuzz-long bench bench-wine demo demo-deps format clean
 
 all: build
 
@@ -40,10 +40,18 @@ test-wine: mingw
 test-fuzz: fuzz
 	ctest --preset fuzz -j $(JOBS)
 
-# Each fuzz target for FUZZ_LONG_RUNS inputs (default 1,000,000), reporting executions and crashes.
+# Each fuzz target (or those named in FUZZ_TARGETS) for FUZZ_LONG_RUNS inputs (default
+# 1,000,000), reporting executions and crashes.
 FUZZ_LONG_RUNS ?= 1000000
+FUZZ_TARGETS ?=
 fuzz-long: fuzz
-	@bash scripts/fuzz-long.sh $(FUZZ_LONG_RUNS)
+	@bash scripts/fuzz-long.sh $(FUZZ_LONG_RUNS) $(FUZZ_TARGETS)
+
+# The native benchmark of the line-file rewrite (optimised build; a script, not a test).
+bench: deps
+	cmake --preset bench >/dev/null
+	cmake --build --preset bench -j $(JOBS)
+	@bash scripts/bench-native.sh
 
 # The real uninstaller under Wine on ordinary, 16 MiB and 64 MiB system.ini and wininit.ini:
 # removal times and peak memory (BENCH_REPEAT runs per machine, median reported).

@@ -77,6 +77,11 @@ static long count_after_group_file() {
         return 1;
     char *file = reply + length + 3;
     char *line_end = file + strcspn(file, "\r\n");
+    /* A first line that runs to the end of what was read was cut there (a long name comes
+     * twice in it): its count is missing, and a comma of the name's second copy must not be
+     * taken for the one before the count. */
+    if (line_end == reply + REPLY_LIMIT)
+        return 1;
 
     /* A folder path ends with the group's name: "\" + name, then the comma after the file. */
     char *file_end = NULL;

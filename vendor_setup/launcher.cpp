@@ -50,9 +50,13 @@ static void read_recent_location() {
         recent_list[0] = '\0';
     recent_list[1] = '\0';
     size = INSTALL_LOCATION_CAPACITY;
+    /* A value stored without its zero ends with its data, not with what an earlier call left
+     * in the buffer. */
     if (RegQueryValueExA(key, recent_list, NULL, NULL, (LPBYTE)install_location, &size) !=
         ERROR_SUCCESS)
         install_location[0] = '\0';
+    else if (size < INSTALL_LOCATION_CAPACITY)
+        install_location[size] = '\0';
     RegCloseKey(key);
 }
 

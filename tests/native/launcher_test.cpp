@@ -176,6 +176,37 @@ TEST_F(Launcher, LocationFillingItsBufferWithoutAZeroShowsTheDialog) {
     expect_cancel_box();
 }
 
+/* A value stored without its terminating zero ends with its data: what an earlier call left
+ * in the location buffer (its location with the file name appended) is not read as part of
+ * it. */
+TEST_F(Launcher, LocationStoredWithoutAZeroEndsWithItsData) {
+    struct {
+        const char *what;
+        std::string value; /* stored without a zero */
+        const char *started;
+    } rows[] = {
+        {"a drive root", "C:\\", "C:\\PMSETUP.EXE"},
+        {"a folder shorter than the earlier one", "C:\\D\\", "C:\\D\\PMSETUP.EXE"},
+        {"the same folder", "C:\\DISK1\\", "C:\\DISK1\\PMSETUP.EXE"},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.what);
+        new_machine();
+        winsim_add_printer(NEW_PRINTER, "LPT1:", DRIVER, 0);
+        for (const char *f : {"C:\\DISK1\\PMSETUP.EXE", "C:\\PMSETUP.EXE", "C:\\D\\PMSETUP.EXE"})
+            winsim_write_file(f, "MZ setup");
+        winsim_reg_set_string(HKEY_CURRENT_USER, MRU_KEY, "MRUList", "a");
+        winsim_reg_set_string(HKEY_CURRENT_USER, MRU_KEY, "a", "C:\\DISK1\\");
+        EXPECT_EQ(run_setup(NEW_PRINTER), 0);
+        winsim_reg_set(HKEY_CURRENT_USER, MRU_KEY, "a", REG_SZ, r.value);
+        EXPECT_EQ(run_setup(NEW_PRINTER), 0);
+        EXPECT_TRUE(winsim_dialog_openings().empty());
+        ASSERT_EQ(winsim_process_starts().size(), 2u);
+        EXPECT_EQ(winsim_process_starts()[1].command_line, r.started);
+        EXPECT_TRUE(winsim_process_starts()[1].started);
+    }
+}
+
 struct browse_case {
     const char *what;
     std::vector<std::string> files;

@@ -192,7 +192,14 @@ TEST_F(ProgramGroup, CommaInTheNameNeverShiftsTheCount) {
     const std::string nul(1, '\0');
     const std::string name = "Orvane, Type2";
     const std::string folder = "C:\\WINDOWS\\Start Menu\\Programs\\Orvane, Type2";
+    /* A long name: the reply's first line does not fit the 256 bytes read, and the copy of
+     * the name in the folder path is cut after one of its commas. */
+    const std::string long_name = std::string(60, 'A') + ",0" + std::string(70, 'B');
+    const std::string long_reply =
+        "\"" + long_name + "\",C:\\WINDOWS\\Start Menu\\Programs\\" + long_name + ",";
     const comma_row rows[] = {
+        {"long name, first line cut, 3 items", long_name, long_reply + "3,1\r\n" + nul, false},
+        {"long name, first line cut, 0 items", long_name, long_reply + "0,1\r\n" + nul, false},
         {"folder path, 0", name, "\"" + name + "\"," + folder + ",0,1\r\n" + nul, true},
         {"folder path, 3", name, "\"" + name + "\"," + folder + ",3,1\r\n" + nul, false},
         {"folder path, blank before 0", name, "\"" + name + "\"," + folder + ", 0,1" + nul, true},

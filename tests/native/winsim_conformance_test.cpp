@@ -341,6 +341,50 @@ TEST_F(Conformance, TextModeCrAtTheEndOfTheReadBufferStillPairs) {
     EXPECT_EQ(all, std::string(65535, 'x') + "\nend\n");
 }
 
+/* Text mode is the same wherever the stand-in's blocks of 64 KiB begin and end: what comes
+ * right after a CR may lie in the next block read, and a line may cross a block written. */
+TEST_F(Conformance, TextModeAcrossBlocks) {
+    const std::string x(65535, 'x');
+    struct {
+        const char *what;
+        std::string bytes, text;
+    } reads[] = {
+        {"CR, then LF in the next block", x + "\r\nend", x + "\nend"},
+        {"CR, then another byte in the next block", x + "\ry", x + "\ry"},
+        {"CR, then Ctrl-Z in the next block", x + "\r\x1A\n", x + "\r"},
+        {"CR as the file's last byte", x + "\r", x + "\r"},
+        {"Ctrl-Z as the next block's first byte", x + "y\x1Az", x + "y"},
+        {"CR LF pairs across three blocks", std::string(70000, '\r') + "\n" + x + x + "\r\n",
+         std::string(69999, '\r') + "\n" + x + x + "\n"},
+    };
+    for (const auto &r : reads) {
+        winsim_write_file("C:\\WINDOWS\\T.INI", r.bytes);
+        FILE *f = _fsopen("C:\\WINDOWS\\T.INI", "r", _SH_DENYNO);
+        ASSERT_NE(f, nullptr) << r.what;
+        std::string all;
+        std::vector<char> block(100000);
+        size_t n;
+        while ((n = fread(block.data(), 1, block.size(), f)) > 0)
+            all.append(block.data(), n);
+        fclose(f);
+        EXPECT_EQ(all, r.text) << r.what;
+    }
+    /* One write of a large text goes out in several blocks. */
+    for (size_t line : {65533, 65534, 65535, 65536, 131071}) {
+        std::string text;
+        for (int i = 0; i < 3; i++)
+            text += std::string(line, 'a' + i) + "\n";
+        FILE *f = _fsopen("C:\\WINDOWS\\OUT.INI", "w+", _SH_DENYNO);
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(fwrite(text.data(), 1, text.size(), f), text.size());
+        EXPECT_EQ(fclose(f), 0);
+        std::string expected;
+        for (int i = 0; i < 3; i++)
+            expected += std::string(line, 'a' + i) + "\r\n";
+        EXPECT_EQ(winsim_file("C:\\WINDOWS\\OUT.INI"), expected) << line;
+    }
+}
+
 TEST_F(Conformance, TextModeWriting) {
     FILE *f = _fsopen("C:\\WINDOWS\\OUT.INI", "w+", _SH_DENYNO);
     ASSERT_NE(f, nullptr);

@@ -22,6 +22,7 @@
 #include "internal.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -29,6 +30,8 @@
 
 namespace winsim {
 namespace {
+
+enum { COPY_CHUNK = 1 << 30 };
 
 unsigned next_temp = 0x0A00;
 std::map<long, std::vector<WIN32_FIND_DATAA>> searches;
@@ -93,6 +96,34 @@ bool glob(const std::vector<std::string> &p, size_t pi, const std::vector<std::s
         ni++;
     }
     return ni == n.size();
+}
+
+/* Copies a whole file inside the host's kernel where it can (as Windows copies a file
+ * without passing it through the caller), else through a buffer. */
+bool copy_contents(int in, int out) {
+    for (;;) {
+        ssize_t n = copy_file_range(in, nullptr, out, nullptr, COPY_CHUNK, 0);
+        if (n == 0)
+            return true;
+        if (n < 0)
+            break;
+    }
+    if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return false;
+    static char buffer[65536];
+    for (;;) {
+        ssize_t n = read(in, buffer, sizeof buffer);
+        if (n == 0)
+            return true;
+        if (n < 0)
+            return false;
+        for (ssize_t done = 0; done < n;) {
+            ssize_t w = write(out, buffer + done, (size_t)(n - done));
+            if (w <= 0)
+                return false;
+            done += w;
+        }
+    }
 }
 
 } // namespace
@@ -235,40 +266,37 @@ BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
             return FALSE;
         }
     }
-    FILE *in = fopen(from.host.c_str(), "rb");
-    if (!in) {
+    int in = open(from.host.c_str(), O_RDONLY);
+    if (in < 0) {
         set_last_error(ERROR_SHARING_VIOLATION);
         return FALSE;
     }
-    FILE *out = fopen(to.host.c_str(), "wb");
-    if (!out) {
-        fclose(in);
+    int out = open(to.host.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out < 0) {
+        close(in);
         set_last_error(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    char buffer[65536];
-    size_t n;
-    bool ok = true;
     if (disk_fills) {
         /* The disk fills up halfway through: the target keeps the first half of the source's
          * bytes and the rest is lost. */
         struct stat st;
-        size_t half = fstat(fileno(in), &st) == 0 ? (size_t)st.st_size / 2 : 0;
-        while (half > 0 &&
-               (n = fread(buffer, 1, half < sizeof buffer ? half : sizeof buffer, in)) > 0) {
-            fwrite(buffer, 1, n, out);
-            half -= n;
+        size_t half = fstat(in, &st) == 0 ? (size_t)st.st_size / 2 : 0;
+        static char buffer[65536];
+        while (half > 0) {
+            ssize_t n = read(in, buffer, half < sizeof buffer ? half : sizeof buffer);
+            if (n <= 0 || write(out, buffer, (size_t)n) != n)
+                break;
+            half -= (size_t)n;
         }
-        fclose(in);
-        fclose(out);
+        close(in);
+        close(out);
         set_last_error(ERROR_DISK_FULL);
         return FALSE;
     }
-    while ((n = fread(buffer, 1, sizeof buffer, in)) > 0)
-        if (fwrite(buffer, 1, n, out) != n)
-            ok = false;
-    fclose(in);
-    if (fclose(out) != 0)
+    bool ok = copy_contents(in, out);
+    close(in);
+    if (close(out) != 0)
         ok = false;
     if (!ok)
         set_last_error(ERROR_DISK_FULL);

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <unordered_map>
 
 namespace winsim {
 
@@ -24,8 +25,9 @@ namespace {
 std::string sandbox_root; /* host folder holding "C" */
 std::string cwd = "C:\\WINDOWS";
 std::map<std::string, int> call_counts;
+std::unordered_map<const char *, int *> counter_of; /* API name text -> its entry above */
 std::map<std::string, int> fail_at;
-std::vector<std::string> call_log;
+std::vector<const char *> call_log;   /* the names as the calls gave them (literal texts) */
 const size_t CALL_LOG_LIMIT = 100000; /* enough for one run of either deliverable */
 
 struct handle_entry {
@@ -137,9 +139,16 @@ const std::set<std::string> unfailing_calls = {"lstrlenA",
 } // namespace
 
 bool enter(const char *api) {
-    int n = ++call_counts[api];
+    /* Each call site names its API with the same text every time: its counter is found by the
+     * text's address once it has been found by name. */
+    auto known = counter_of.find(api);
+    int *counter =
+        known != counter_of.end() ? known->second : (counter_of[api] = &call_counts[api]);
+    int n = ++*counter;
     if (call_log.size() < CALL_LOG_LIMIT)
         call_log.push_back(api);
+    if (fail_at.empty())
+        return false;
     auto it = fail_at.find(api);
     if (it != fail_at.end() && it->second == n) {
         fail_at.erase(it);
@@ -255,31 +264,40 @@ resolved_path resolve(const std::string &path) {
         parts.push_back(part);
     }
     std::string host = sandbox_root + "/C";
-    bool exists = true;
-    for (std::string &part : parts) {
-        if (exists) {
-            std::string found;
-            if (host_exists(host + "/" + part))
-                found = part;
-            if (found.empty())
-                for (const std::string &name : host_list(host))
-                    if (same_name(name, part)) {
-                        found = name;
-                        break;
-                    }
-            /* A short (8.3) alias names its long-named entry, as on a VFAT drive. */
-            if (found.empty() && part.find('~') != std::string::npos)
-                for (const std::string &name : host_list(host))
-                    if (same_name(short_name(host, name), part)) {
-                        found = name;
-                        break;
-                    }
-            if (found.empty())
-                exists = false;
-            else
-                part = found;
+    /* A path whose every name is spelt as on disk is found with one look; otherwise each
+     * name is looked up in its folder. */
+    std::string exact = host;
+    for (const std::string &part : parts)
+        exact += "/" + part;
+    if (host_exists(exact)) {
+        host = exact;
+    } else {
+        bool exists = true;
+        for (std::string &part : parts) {
+            if (exists) {
+                std::string found;
+                if (host_exists(host + "/" + part))
+                    found = part;
+                if (found.empty())
+                    for (const std::string &name : host_list(host))
+                        if (same_name(name, part)) {
+                            found = name;
+                            break;
+                        }
+                /* A short (8.3) alias names its long-named entry, as on a VFAT drive. */
+                if (found.empty() && part.find('~') != std::string::npos)
+                    for (const std::string &name : host_list(host))
+                        if (same_name(short_name(host, name), part)) {
+                            found = name;
+                            break;
+                        }
+                if (found.empty())
+                    exists = false;
+                else
+                    part = found;
+            }
+            host += "/" + part;
         }
-        host += "/" + part;
     }
     r.valid = true;
     r.components = parts;
@@ -402,6 +420,7 @@ void winsim_reset() {
     mkdir((sandbox_root + "/C/WINDOWS/SYSTEM").c_str(), 0755);
     cwd = "C:\\WINDOWS";
     call_counts.clear();
+    counter_of.clear();
     fail_at.clear();
     call_log.clear();
     handles.clear();
@@ -524,7 +543,7 @@ int winsim_call_count(const std::string &api) {
 }
 
 std::vector<std::string> winsim_calls() {
-    return call_log;
+    return std::vector<std::string>(call_log.begin(), call_log.end());
 }
 
 int winsim_open_handles() {

@@ -10,6 +10,7 @@
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <share.h>
 
@@ -19,10 +20,12 @@ namespace {
 struct text_stream {
     FILE *host;
     bool text;
-    bool ended;  /* Ctrl-Z met */
-    bool failed; /* a read failed: every later read fails too */
-    char raw[65536];
+    bool ended;      /* Ctrl-Z met */
+    bool failed;     /* a read failed: every later read fails too */
+    char raw[65536]; /* bytes read from the host file */
     size_t raw_start, raw_end;
+    size_t stop;     /* the first Ctrl-Z in raw (raw_end when none) */
+    char out[65536]; /* bytes for the host file */
 };
 
 bool fill(text_stream *s) {
@@ -36,29 +39,46 @@ bool fill(text_stream *s) {
     }
     s->raw_start = 0;
     s->raw_end = fread(s->raw, 1, sizeof s->raw, s->host);
+    const char *z = (const char *)memchr(s->raw, 26, s->raw_end);
+    s->stop = z ? (size_t)(z - s->raw) : s->raw_end;
     return s->raw_end > 0;
 }
 
+/* The stream's bytes are taken in runs: up to the next CR or Ctrl-Z a text-mode read copies
+ * them as they are. */
 ssize_t text_read(void *cookie, char *buffer, size_t size) {
     text_stream *s = (text_stream *)cookie;
     size_t n = 0;
     while (n < size && !s->ended) {
         if (!fill(s))
             break;
-        char c = s->raw[s->raw_start++];
+        size_t room = size - n;
         if (!s->text) {
-            buffer[n++] = c;
+            size_t run = s->raw_end - s->raw_start < room ? s->raw_end - s->raw_start : room;
+            memcpy(buffer + n, s->raw + s->raw_start, run);
+            n += run;
+            s->raw_start += run;
             continue;
         }
-        if (c == 26) {
+        if (s->raw_start == s->stop) {
             s->ended = true;
             break;
         }
-        if (c == '\r') {
-            if (fill(s) && s->raw[s->raw_start] == '\n') {
-                s->raw_start++;
-                c = '\n';
-            }
+        size_t limit = s->stop - s->raw_start < room ? s->stop - s->raw_start : room;
+        const char *start = s->raw + s->raw_start;
+        const char *cr = (const char *)memchr(start, '\r', limit);
+        size_t run = cr ? (size_t)(cr - start) : limit;
+        memcpy(buffer + n, start, run);
+        n += run;
+        s->raw_start += run;
+        if (!cr)
+            continue;
+        /* A CR followed by LF is read as LF; a CR alone stays. */
+        s->raw_start++;
+        char c = '\r';
+        if (fill(s) && s->raw_start < s->stop && s->raw[s->raw_start] == '\n') {
+            s->raw_start++;
+            c = '\n';
         }
         buffer[n++] = c;
     }
@@ -69,27 +89,49 @@ ssize_t text_read(void *cookie, char *buffer, size_t size) {
     return (ssize_t)n;
 }
 
+/* The first `used` bytes of the output block, straight to the host file. */
+bool write_host(text_stream *s, size_t used) {
+    int fd = fileno(s->host);
+    for (size_t done = 0; done < used;) {
+        ssize_t n = write(fd, s->out + done, used - done);
+        if (n <= 0)
+            return false;
+        done += (size_t)n;
+    }
+    return true;
+}
+
+/* Each LF goes out as CR LF; the runs between are copied as they are into a block that is
+ * written whole. */
 ssize_t text_write(void *cookie, const char *buffer, size_t size) {
     text_stream *s = (text_stream *)cookie;
     if (enter("_write")) {
         errno = ENOSPC;
         return 0;
     }
-    char out[8192];
-    size_t used = 0;
-    for (size_t i = 0; i < size; i++) {
-        if (used + 2 > sizeof out) {
-            if (fwrite(out, 1, used, s->host) != used)
-                return 0;
-            used = 0;
+    size_t used = 0, at = 0;
+    while (at < size) {
+        const char *lf = s->text ? (const char *)memchr(buffer + at, '\n', size - at) : nullptr;
+        size_t run = lf ? (size_t)(lf - (buffer + at)) + 1 : size - at;
+        while (run > 0) {
+            if (used + 2 > sizeof s->out) {
+                if (!write_host(s, used))
+                    return 0;
+                used = 0;
+            }
+            size_t part = sizeof s->out - 1 - used < run ? sizeof s->out - 1 - used : run;
+            bool ends_line = lf && part == run;
+            memcpy(s->out + used, buffer + at, ends_line ? part - 1 : part);
+            used += ends_line ? part - 1 : part;
+            if (ends_line) {
+                s->out[used++] = '\r';
+                s->out[used++] = '\n';
+            }
+            at += part;
+            run -= part;
         }
-        if (s->text && buffer[i] == '\n')
-            out[used++] = '\r';
-        out[used++] = buffer[i];
     }
-    if (used && fwrite(out, 1, used, s->host) != used)
-        return 0;
-    if (fflush(s->host) != 0)
+    if (used && !write_host(s, used))
         return 0;
     return (ssize_t)size;
 }
@@ -135,7 +177,7 @@ extern "C" FILE *_fsopen(const char *path, const char *mode, int share_flag) {
     s->text = !binary;
     s->ended = false;
     s->failed = false;
-    s->raw_start = s->raw_end = 0;
+    s->raw_start = s->raw_end = s->stop = 0;
     cookie_io_functions_t io = {text_read, text_write, nullptr, text_close};
     FILE *f = fopencookie(s, mode[0] == 'r' && !strchr(mode, '+') ? "r" : "w+", io);
     if (!f) {
