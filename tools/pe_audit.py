@@ -1,32 +1,36 @@
 #!/usr/bin/env python3
-"""pe_audit.py: checks that a PE file is fit for Windows 95/98.
+"""pe_audit.py: checks that a PE file loads on a clean Windows 95 (and so on 98).
 
 Usage: pe_audit.py FILE [--gui] [--exports NAME@ORDINAL,...] [--max-size BYTES]
 
 Fails (exit 1, one line per finding) when: the machine is not i386; the OS or subsystem
 version is above 4.0; --gui is given and the subsystem is not the Windows GUI; the export
 table differs from --exports (for a DLL); a DLL is imported from outside kernel32, user32,
-advapi32, gdi32, winspool.drv, comdlg32 and msvcrt; an imported function is on the list of
-functions that Windows 95/98 lack (tools/win9x_missing.txt) or is a wide-character (W)
-function; the file is larger than --max-size.  Prints what it read either way.
+advapi32, winspool.drv, comdlg32 and crtdll (msvcrt.dll, or any other C runtime, is not part
+of Windows 95); an imported function is not on the list of Windows 95's exports
+(tools/win95_imports.txt); a DLL has a TLS directory (Windows 95's LoadLibrary refuses a DLL
+with static TLS, KB Q118816); the file is larger than --max-size.  Prints what it read either
+way.
 """
 import os
 import struct
 import sys
 
-ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "gdi32.dll", "winspool.drv",
-                "comdlg32.dll", "msvcrt.dll"}
+ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "winspool.drv", "comdlg32.dll",
+                "crtdll.dll"}
+IMAGE_FILE_DLL = 0x2000
+TLS_DIRECTORY = 9
 
 
-def read_missing():
-    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "win9x_missing.txt")
-    missing = set()
+def read_win95_exports():
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "win95_imports.txt")
+    exports = set()
     with open(path, encoding="utf-8") as f:
         for line in f:
             line = line.split("#", 1)[0].split()
             if len(line) >= 2:
-                missing.add((line[0].lower(), line[1]))
-    return missing
+                exports.add((line[0].lower(), line[1]))
+    return exports
 
 
 class PE:
@@ -45,7 +49,7 @@ class PE:
             raise ValueError("not a PE32 file")
         (self.os_major, self.os_minor) = struct.unpack_from("<HH", data, opt + 40)
         (self.sub_major, self.sub_minor) = struct.unpack_from("<HH", data, opt + 48)
-        self.subsystem = struct.unpack_from("<H", data, opt + 68)[0]
+        (self.subsystem, self.dll_characteristics) = struct.unpack_from("<HH", data, opt + 68)
         ndirs = struct.unpack_from("<I", data, opt + 92)[0]
         self.dirs = [struct.unpack_from("<II", data, opt + 96 + 8 * i) for i in range(ndirs)]
         self.sections = []
@@ -123,9 +127,14 @@ def main():
     pe = PE(data)
     problems = []
     name = os.path.basename(path)
-    print("%s: %d bytes, machine %#x, OS %d.%d, subsystem %d version %d.%d" % (
-        name, len(data), pe.machine, pe.os_major, pe.os_minor, pe.subsystem, pe.sub_major,
-        pe.sub_minor))
+    is_dll = bool(pe.characteristics & IMAGE_FILE_DLL)
+    has_tls = len(pe.dirs) > TLS_DIRECTORY and pe.dirs[TLS_DIRECTORY][0] != 0
+    print("%s: %d bytes, machine %#x, OS %d.%d, subsystem %d version %d.%d, "
+          "DLL characteristics %#x, %s, %s" % (
+              name, len(data), pe.machine, pe.os_major, pe.os_minor, pe.subsystem, pe.sub_major,
+              pe.sub_minor, pe.dll_characteristics,
+              "relocations" if len(pe.dirs) > 5 and pe.dirs[5][0] else "no relocations",
+              "a TLS directory" if has_tls else "no TLS directory"))
     if pe.machine != 0x14C:
         problems.append("machine is %#x, not i386" % pe.machine)
     if (pe.os_major, pe.os_minor) > (4, 0):
@@ -134,16 +143,22 @@ def main():
         problems.append("subsystem version %d.%d is above 4.0" % (pe.sub_major, pe.sub_minor))
     if gui and pe.subsystem != 2:
         problems.append("subsystem %d is not the Windows GUI (2)" % pe.subsystem)
-    missing = read_missing()
+    if is_dll and has_tls:
+        problems.append("has a TLS directory: Windows 95's LoadLibrary refuses a DLL with "
+                        "static TLS (error 1114)")
+    win95_exports = read_win95_exports()
     for dll, functions in sorted(pe.imports().items()):
         print("  imports %s: %s" % (dll, " ".join(functions)))
         if dll not in ALLOWED_DLLS:
-            problems.append("imports from %s, which is not a system DLL of Windows 95/98" % dll)
+            problems.append("imports from %s, which a clean Windows 95 does not have" % dll
+                            if dll.startswith("msvc") or dll.startswith("api-ms-") else
+                            "imports from %s, which is not a system DLL of Windows 95" % dll)
+            continue
         for fn in functions:
-            if (dll, fn) in missing:
-                problems.append("imports %s!%s, which Windows 95/98 lack" % (dll, fn))
-            elif fn.endswith("W") and fn[-2:-1].islower():
-                problems.append("imports the wide-character function %s!%s" % (dll, fn))
+            if (dll, fn) not in win95_exports:
+                problems.append("imports %s!%s, which is not on the list of Windows 95 "
+                                "exports that the binaries may import (tools/win95_imports.txt)"
+                                % (dll, fn))
     found_exports = pe.exports()
     print("  exports: %s" % (" ".join(found_exports) or "none"))
     if exports is not None and found_exports != exports:
@@ -152,7 +167,7 @@ def main():
         problems.append("%d bytes is more than %d" % (len(data), max_size))
     for p in problems:
         print("%s: %s" % (name, p))
-    print("%s: %s" % (name, "fit for Windows 95/98" if not problems else "NOT fit"))
+    print("%s: %s" % (name, "fit for Windows 95" if not problems else "NOT fit"))
     return 1 if problems else 0
 
 

@@ -11,11 +11,15 @@
  * It changes the machine it runs on (files under C:\ and in the Windows directory, a key
  * under HKEY_LOCAL_MACHINE\Software, win.ini's load line, printers): run it in a scratch
  * machine only, a fresh sandbox or a copy of a Wine prefix. */
+/* stdio.h first: on Windows the program prints through the C library's own printf, which
+ * windows.h (through the C++ library's configuration) would replace by MinGW's, a part of
+ * MinGW's runtime that the deliverables do not link. */
+#include <stdio.h>
 #include <windows.h>
 #include <winspool.h>
 #include <share.h>
 #include <stdarg.h>
-#include <stdio.h>
+#include <limits.h>
 #include <string.h>
 
 #ifdef CONFORMANCE_STAND_IN
@@ -115,7 +119,7 @@ int untouched(const char *buffer, int from, int to) {
     return 1;
 }
 
-/* ---- Files, through msvcrt in binary mode ---------------------------------------------- */
+/* ---- Files, through the C library in binary mode ---------------------------------------------- */
 
 char file_bytes[FILE_CAPACITY];
 
@@ -551,7 +555,7 @@ void check_wildcards() {
     SetCurrentDirectoryA(windows_directory);
 }
 
-/* ---- msvcrt text mode -------------------------------------------------------------------- */
+/* ---- C library text mode ----------------------------------------------------------------- */
 
 char piece[8192];
 
@@ -575,7 +579,7 @@ int read_pieces(const char *path, int capacity, char *joined, int joined_capacit
 }
 
 void check_text_mode_reads() {
-    section("msvcrt text mode: _fsopen(\"r\", _SH_DENYNO) and fgets");
+    section("C library text mode: _fsopen(\"r\", _SH_DENYNO) and fgets");
     struct {
         const char *input;
         int capacity;
@@ -648,7 +652,7 @@ void check_text_mode_reads() {
 }
 
 void check_text_mode_writes() {
-    section("msvcrt text mode: _fsopen(\"w+\", _SH_DENYNO), fputs, fputc, fwrite");
+    section("C library text mode: _fsopen(\"w+\", _SH_DENYNO), fputs, fputc, fwrite");
     FILE *f = _fsopen("C:\\Conform\\OUT.INI", "w+", _SH_DENYNO);
     if (f != NULL) {
         fputs("a\nb", f);
@@ -672,10 +676,106 @@ void check_text_mode_writes() {
     ok(reading != NULL && writing != NULL,
        "a file open for reading with _SH_DENYNO can be opened for writing too: %s, %s",
        reading ? "read open" : "read refused", writing ? "write open" : "write refused");
-    if (writing)
-        fclose(writing);
+    /* ... and write to it while it is open for reading: the reader gets what was written. */
+    int appended =
+        writing != NULL && fputs("NUL=C:\\OTHER.TMP\n", writing) >= 0 && fclose(writing) == 0;
+    writing = NULL;
+    char joined[128] = "";
+    if (reading) {
+        int n = 0;
+        while (fgets(piece, 64, reading) != NULL && n + (int)strlen(piece) < 100) {
+            lstrcpyA(joined + n, piece);
+            n += (int)strlen(piece);
+        }
+    }
+    ok(appended && strcmp(joined, "[rename]\nNUL=C:\\OTHER.TMP\n") == 0,
+       "a line written and closed by the other handle while the file is open for reading: "
+       "read %s",
+       show(joined));
     if (reading)
         fclose(reading);
+
+    /* A file that another program holds open for writing (sharing reads and writes) can
+     * still be opened for reading and for writing. */
+    FILE *holder = _fsopen("C:\\Conform\\SHARED.INI", "a", _SH_DENYNO);
+    FILE *reader = _fsopen("C:\\Conform\\SHARED.INI", "r", _SH_DENYNO);
+    FILE *writer = _fsopen("C:\\Conform\\SHARED.INI", "w+", _SH_DENYNO);
+    ok(holder != NULL && reader != NULL && writer != NULL,
+       "while another handle holds the file open for writing with _SH_DENYNO: \"r\" %s, "
+       "\"w+\" %s",
+       reader ? "opens" : "refused", writer ? "opens" : "refused");
+    if (writer)
+        fclose(writer);
+    if (reader)
+        fclose(reader);
+    if (holder)
+        fclose(holder);
+}
+
+/* ---- C library text routines -------------------------------------------------------------- */
+
+/* The Program Manager's reply to a group request is split at commas with strtok and its item
+ * count converted with strtol. */
+void check_c_library_text() {
+    section("C library: strtok at commas, strtol in base 10");
+    struct {
+        const char *input;
+        const char *tokens; /* each token followed by '|' */
+    } token_rows[] = {
+        {"\"Orvane Type2\",C:\\WINDOWS\\ORVANE.GRP,0,0,0,0,0",
+         "\"Orvane Type2\"|C:\\WINDOWS\\ORVANE.GRP|0|0|0|0|0|"},
+        {",,a,,,b,c,", "a|b|c|"},
+        {"a", "a|"},
+        {",,,", ""},
+        {"", ""},
+        {"a b,\tc\r\n,d", "a b|\tc\r\n|d|"},
+    };
+    char text[128];
+    char joined[128];
+    for (const auto &r : token_rows) {
+        lstrcpyA(text, r.input);
+        int n = 0;
+        joined[0] = '\0';
+        for (char *token = strtok(text, ","); token != NULL; token = strtok(NULL, ",")) {
+            lstrcpyA(joined + n, token);
+            n += (int)strlen(token);
+            joined[n++] = '|';
+            joined[n] = '\0';
+        }
+        ok(strcmp(joined, r.tokens) == 0, "strtok(%s, \",\"): %s; want %s", show(r.input),
+           show(joined), show(r.tokens));
+    }
+
+    struct {
+        const char *input;
+        long value;
+        int used; /* bytes taken by the conversion */
+    } number_rows[] = {
+        {"0", 0, 1},
+        {" 0", 0, 2},
+        {"\t\n 7 items", 7, 4},
+        {"0,1", 0, 1},
+        {"3abc", 3, 1},
+        {"-1", -1, 2},
+        {"+2", 2, 2},
+        {"abc", 0, 0},
+        {"", 0, 0},
+        {" ", 0, 0},
+        {"- 1", 0, 0},
+        {"007", 7, 3},
+        {"0x10", 0, 1},
+        {"2147483647", 2147483647L, 10},
+        /* too large for any long: the largest (or smallest) long, never 0 */
+        {"99999999999999999999", LONG_MAX, 20},
+        {"-99999999999999999999", LONG_MIN, 21},
+    };
+    for (const auto &r : number_rows) {
+        char *end = NULL;
+        long value = strtol(r.input, &end, 10);
+        int used = (int)(end - r.input);
+        ok(value == r.value && used == r.used, "strtol(%s, 10): %ld, %d bytes used; want %ld, %d",
+           show(r.input), value, used, r.value, r.used);
+    }
 }
 
 /* ---- String table ------------------------------------------------------------------------ */
@@ -967,6 +1067,7 @@ int main() {
     check_wildcards();
     check_text_mode_reads();
     check_text_mode_writes();
+    check_c_library_text();
     check_load_string(instance);
     check_registry();
     check_spooler();

@@ -1,6 +1,6 @@
-/* share.h: msvcrt's shared-access file opening.  _fsopen opens a file in the C library's
- * text mode as msvcrt does it on Windows: reading turns CR LF into LF and ends the input at
- * a Ctrl-Z byte, writing turns LF into CR LF. */
+/* share.h: the C library's shared-access file opening (CRTDLL, msvcrt).  _fsopen opens a file in
+ * the C library's text mode as the C library does it on Windows: reading turns CR LF into LF and
+ * ends the input at a Ctrl-Z byte, writing turns LF into CR LF. */
 #ifndef WINSIM_SHARE_H
 #define WINSIM_SHARE_H
 

@@ -1,7 +1,8 @@
-/* textfile.cpp: msvcrt's _fsopen with its text mode, over the sandbox.  Reading turns each
- * CR LF into LF (a CR alone stays) and ends the input at the first Ctrl-Z byte (26); writing
- * turns each LF into CR LF.  The stream is a real C library FILE, so fgets, fputs, fputc
- * and fclose are the C library's own.  A write that fails (the test can make the n-th
+/* textfile.cpp: the C library's _fsopen (CRTDLL's and msvcrt's alike) with its text mode, over the
+ * sandbox.  Reading turns each CR LF into LF (a CR alone stays) and ends the input at the first
+ * Ctrl-Z byte (26); writing turns each LF into CR LF.  The stream is a real C library FILE, so
+ * fgets, fputs, fputc and fclose are the C library's own.  A write that fails (the test can make
+ * the n-th
  * "_write" fail) makes the stream's error indicator set, as a full disk does; so does a read
  * that fails (the n-th "_read"): the input does not simply end there, it is an error. */
 #include "internal.h"
