@@ -18,6 +18,7 @@ static const char delete_group_close[] = ")]";
 static const char quoted_group_open[] = "[DeleteGroup(\"";
 static const char quoted_group_close[] = "\")]";
 static const char field_separator[] = ",";
+static const char argument_ends[] = ",()[]";
 
 enum {
     /* "[DeleteGroup(" and "\")]" around the longest folder name, quotes included */
@@ -41,10 +42,19 @@ static int name_holds_comma() {
     return strchr(saved.folder_name, ',') != NULL;
 }
 
-/* The delete command.  A name with a comma is put in quotes, or the Program Manager would
- * take the part before the comma for the group's name and delete another group. */
+/* The Program Manager reads an argument up to a comma, a bracket or a parenthesis unless it
+ * stands in quotes.  The bytes are looked at, not the characters: the second byte of a
+ * double-byte character may equal a bracket, and a Program Manager that reads bytes would stop
+ * there, while a name in quotes is read whole either way. */
+static int name_needs_quotes() {
+    return saved.folder_name[strcspn(saved.folder_name, argument_ends)] != '\0';
+}
+
+/* The delete command.  A name with a comma, a bracket or a parenthesis is put in quotes, or
+ * the Program Manager would refuse the command or take the part before that character for the
+ * group's name and delete another group. */
 static void build_command() {
-    if (name_holds_comma())
+    if (name_needs_quotes())
         wsprintfA(command, command_format, quoted_group_open, saved.folder_name,
                   quoted_group_close);
     else
@@ -70,8 +80,6 @@ static long count_in_third_field() {
  * a count keeps the group. */
 static long count_after_group_file() {
     int length = lstrlenA(saved.folder_name);
-    if (strchr(saved.folder_name, '"') != NULL)
-        return 1; /* such a name cannot be put in quotes in the delete command */
     if (reply[0] != '"' || lstrlenA(reply + 1) < length + 2 || reply[1 + length] != '"' ||
         reply[2 + length] != ',')
         return 1;
@@ -115,6 +123,9 @@ static long read_item_count(HCONV conversation) {
         return 1;
     DdeGetData(data, (LPBYTE)reply, REPLY_LIMIT, 0);
     if (reply[0] == '\0')
+        return 1;
+    /* A name that must stand in quotes in the delete command cannot hold a quote itself. */
+    if (name_needs_quotes() && strchr(saved.folder_name, '"') != NULL)
         return 1;
     return name_holds_comma() ? count_after_group_file() : count_in_third_field();
 }

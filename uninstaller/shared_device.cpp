@@ -69,18 +69,31 @@ static int is_device_line(const char *piece, int length) {
     return 0;
 }
 
-/* Drops the device lines of [386Enh].  The flag tells whether the current section is
- * [386Enh]; a section header is matched with its letter case, over its first 8 bytes.  Only
- * the piece that begins a line is tested: the further pieces of an overlong line are written
- * as they are. */
+/* The hook flag of the system.ini clean-up. */
+enum {
+    IN_386ENH = 1,    /* the current section is [386Enh] */
+    DROPPING_LINE = 2 /* the current line is a device line: its further pieces go too */
+};
+
+/* Drops the device lines of [386Enh], with every piece of a line longer than one piece, so
+ * that no fragment of a removed line stays behind as a line of its own.  A section header is
+ * matched with its letter case, over its first 8 bytes; only the piece that begins a line is
+ * tested, and the further pieces of any other line are written as they are. */
 static void device_piece(const char *piece, int length, int begins_line, FILE *out, int *flag) {
     if (begins_line) {
-        if (piece[0] == '[')
-            *flag = length >= SECTION_HEADER_LENGTH &&
-                    memcmp(piece, section_header, SECTION_HEADER_LENGTH) == 0;
-        if (*flag && is_device_line(piece, length))
-            return;
+        *flag &= ~DROPPING_LINE;
+        if (piece[0] == '[') {
+            if (length >= SECTION_HEADER_LENGTH &&
+                memcmp(piece, section_header, SECTION_HEADER_LENGTH) == 0)
+                *flag |= IN_386ENH;
+            else
+                *flag &= ~IN_386ENH;
+        }
+        if ((*flag & IN_386ENH) && is_device_line(piece, length))
+            *flag |= DROPPING_LINE;
     }
+    if (*flag & DROPPING_LINE)
+        return;
     write_piece(piece, length, out);
 }
 

@@ -12,6 +12,7 @@
 enum {
     RECENT_LIST_CAPACITY = 256,
     INSTALL_LOCATION_CAPACITY = MAX_PATH,
+    FULL_PATH_CAPACITY = MAX_PATH,
     SHORT_PATH_CAPACITY = MAX_PATH,
     /* The command line is the short path alone, so it holds any short path. */
     COMMAND_CAPACITY = SHORT_PATH_CAPACITY,
@@ -32,6 +33,7 @@ static const char cancelled_caption[] = "Setup";
 
 static char recent_list[RECENT_LIST_CAPACITY];
 static char install_location[INSTALL_LOCATION_CAPACITY];
+static char full_path[FULL_PATH_CAPACITY];
 static char short_path[SHORT_PATH_CAPACITY];
 char chosen_file[CHOSEN_FILE_CAPACITY];
 static char command[COMMAND_CAPACITY];
@@ -48,7 +50,11 @@ static void read_recent_location() {
     if (RegQueryValueExA(key, recent_list_value, NULL, NULL, (LPBYTE)recent_list, &size) !=
         ERROR_SUCCESS)
         recent_list[0] = '\0';
-    recent_list[1] = '\0';
+    else if (size < RECENT_LIST_CAPACITY)
+        recent_list[size] = '\0'; /* a value stored without its zero */
+    /* Only the first letter names the most recent location; that letter may be a
+     * double-byte character. */
+    recent_list[IsDBCSLeadByte((BYTE)recent_list[0]) && recent_list[1] != '\0' ? 2 : 1] = '\0';
     size = INSTALL_LOCATION_CAPACITY;
     /* A value stored without its zero ends with its data, not with what an earlier call left
      * in the buffer. */
@@ -77,10 +83,17 @@ static int append_setup_file_name() {
     return 1;
 }
 
-/* Short (8.3) form of `path` into the short-path buffer; the buffer is left empty when the
- * file does not exist. */
+/* Short (8.3) form of `path`, made a full path first, into the short-path buffer; the buffer
+ * is left empty when the file does not exist.  The process start looks for a name without a
+ * folder in the host program's own folder before the current directory: only a full path
+ * starts the file that was found here. */
 static int find_short_path(LPCSTR path) {
-    DWORD length = GetShortPathNameA(path, short_path, SHORT_PATH_CAPACITY);
+    DWORD length = GetFullPathNameA(path, FULL_PATH_CAPACITY, full_path, NULL);
+    if (length == 0 || length >= FULL_PATH_CAPACITY) {
+        short_path[0] = '\0';
+        return 0;
+    }
+    length = GetShortPathNameA(full_path, short_path, SHORT_PATH_CAPACITY);
     if (length == 0 || length >= SHORT_PATH_CAPACITY) {
         short_path[0] = '\0';
         return 0;

@@ -9,12 +9,14 @@
  *   - every DDE object is released;
  *   - for a name without a comma the delete command is sent exactly when the reply read
  *     (its first 256 bytes, up to a zero byte) has a third comma-separated field (runs of
- *     commas as one separator) that reads as 0 by the C library's strtol;
+ *     commas as one separator) that reads as 0 by the C library's strtol, unless the name
+ *     must stand in quotes (it holds a bracket or a parenthesis) and holds a quote itself:
+ *     such a name is never deleted;
  *   - for a Program Manager's reply, the group is deleted only when it holds no items, and
  *     always then when the reply's first line was read whole (not cut at 256 bytes) and the
  *     name holds no quote;
  *   - the command sent is "[DeleteGroup(" name ")]" with its zero, the name in quotes when it
- *     holds a comma. */
+ *     holds a comma, a bracket or a parenthesis (byte for byte). */
 #include "fuzz_support.h"
 #include "winsim.h"
 
@@ -91,9 +93,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     check(commands <= 1, "at most one command");
     bool deleted = commands == 1;
     bool comma = name.find(',') != std::string::npos;
+    bool quoted = name.find_first_of(",()[]") != std::string::npos;
+    bool unquotable = quoted && name.find('"') != std::string::npos;
+    if (unquotable)
+        check(!deleted, "a name that cannot be quoted is never deleted");
     if (deleted) {
         std::string expected =
-            comma ? "[DeleteGroup(\"" + name + "\")]" : "[DeleteGroup(" + name + ")]";
+            quoted ? "[DeleteGroup(\"" + name + "\")]" : "[DeleteGroup(" + name + ")]";
         check(winsim_progman_commands().back() == expected + std::string(1, '\0'),
               "the delete command");
     }
@@ -101,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
      * item name, and such a request gets no reply. */
     std::string read = name.empty() ? std::string() : reply.substr(0, REPLY_LIMIT);
     read = read.substr(0, read.find('\0'));
-    if (!comma)
+    if (!comma && !unquotable)
         check(deleted == (third_field_count(read) == 0), "deleted exactly for a count of 0");
     if (program_manager_reply) {
         if (deleted)

@@ -36,7 +36,8 @@ struct location_case {
     bool key;
     std::vector<mru_value> values;
     std::vector<std::string> files;
-    std::string started; /* command line of the setup program; "" : the dialog is shown */
+    std::string started;      /* command line of the setup program; "" : the dialog is shown */
+    std::string current = ""; /* the current directory, when not the Windows directory */
 };
 
 /* A location of exactly `length` bytes: C:\, a folder of 200 letters, a second folder. */
@@ -73,6 +74,14 @@ std::vector<location_case> location_cases() {
          {{"MRUList", "a"}, {"a", "C:\\DISK1"}},
          {"C:\\DISK1pmsetup.exe"},
          "C:\\DISK1P~1.EXE"},
+        {"the first letter of MRUList is a double-byte character",
+         true,
+         {{"MRUList", "\x82\xA0"
+                      "a"},
+          {"\x82\xA0", "C:\\DISK1\\"},
+          {"a", "C:\\OLD\\"}},
+         {"C:\\DISK1\\PMSETUP.EXE", "C:\\OLD\\PMSETUP.EXE", "C:\\WINDOWS\\PMSETUP.EXE"},
+         "C:\\DISK1\\PMSETUP.EXE"},
         {"an empty MRUList names the default value",
          true,
          {{"MRUList", ""}, {"", "C:\\DISK1\\"}, {"a", "C:\\OLD\\"}},
@@ -98,6 +107,18 @@ std::vector<location_case> location_cases() {
          {},
          {"C:\\WINDOWS\\PMSETUP.EXE"},
          "C:\\WINDOWS\\PMSETUP.EXE"},
+        {"no key: the program in the current directory, not the one beside the host",
+         false,
+         {},
+         {"C:\\WINDOWS\\PMSETUP.EXE", "C:\\DISK1\\PMSETUP.EXE"},
+         "C:\\DISK1\\PMSETUP.EXE",
+         "C:\\DISK1"},
+        {"no key, a current directory with a long name: its short path",
+         false,
+         {},
+         {"C:\\WINDOWS\\PMSETUP.EXE", "C:\\Setup Disk\\PMSETUP.EXE"},
+         "C:\\SETUPD~1\\PMSETUP.EXE",
+         "C:\\Setup Disk"},
         {"no key and no program in the current directory", false, {}, {}, ""},
         {"the location holds no program", true, {{"MRUList", "a"}, {"a", "C:\\DISK1\\"}}, {}, ""},
         {"a location that just leaves room for the file name",
@@ -139,6 +160,9 @@ TEST_F(Launcher, RecentLocationTable) {
             winsim_reg_set_string(HKEY_CURRENT_USER, MRU_KEY, v.name, v.text);
         for (const std::string &f : c.files)
             winsim_write_file(f, "MZ setup");
+        if (!c.current.empty()) {
+            ASSERT_TRUE(SetCurrentDirectoryA(c.current.c_str()));
+        }
         if (c.started.empty()) {
             winsim_script_dialogs({winsim_cancel()});
             winsim_script_boxes({IDOK});

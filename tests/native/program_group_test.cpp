@@ -19,6 +19,10 @@ std::string command_for(const std::string &name) {
     return std::string("[DeleteGroup(") + name + ")]" + std::string(1, '\0');
 }
 
+std::string quoted_command_for(const std::string &name) {
+    return std::string("[DeleteGroup(\"") + name + "\")]" + std::string(1, '\0');
+}
+
 std::vector<std::string> names(std::initializer_list<std::string> list) {
     return std::vector<std::string>(list);
 }
@@ -105,12 +109,30 @@ TEST_F(ProgramGroup, DeletedOnlyWhenTheProgramManagerReportsItEmpty) {
          {"a"},
          {std::string("[DeleteGroup(\"a,b,c\")]") + '\0'}},
         {"two commas, items", "a,b,c", {{"a", 0, ""}, {"a,b,c", 11, ""}}, {"a", "a,b,c"}, {}},
-        /* Left as it is: the Program Manager cannot read an unquoted parenthesis. */
-        {"parenthesis in the name",
-         "Orvane (Fax)",
-         {{"Orvane (Fax)", 0, ""}},
-         {"Orvane (Fax)"},
-         {command_for("Orvane (Fax)")}},
+        /* Brackets and parentheses end an unquoted argument: such a name goes in quotes. */
+        {"parenthesis in the name, beside the group of the name's first word",
+         "Orvane Type2 (Fax)",
+         {{GROUP, 2, ""}, {"Orvane Type2 (Fax)", 0, ""}},
+         {GROUP},
+         {quoted_command_for("Orvane Type2 (Fax)")}},
+        {"brackets in the name",
+         "[Orvane]",
+         {{"[Orvane]", 0, ""}},
+         {},
+         {quoted_command_for("[Orvane]")}},
+        {"parenthesis and items", "Orvane (Fax)", {{"Orvane (Fax)", 2, ""}}, {"Orvane (Fax)"}, {}},
+        {"a quote cannot stand in a quoted name",
+         "Orvane \"2\" (Fax)",
+         {{"Orvane \"2\" (Fax)", 0, ""}},
+         {"Orvane \"2\" (Fax)"},
+         {}},
+        /* \x83\x5B and \x83\x5D: second bytes [ and ]; quoted, so that no Program Manager
+         * stops there */
+        {"Japanese name with brackets as second bytes",
+         "\x83\x5B\x83\x5D",
+         {{"\x83\x5B\x83\x5D", 0, ""}},
+         {},
+         {quoted_command_for("\x83\x5B\x83\x5D")}},
     };
     for (const group_row &r : rows) {
         winsim_reset();
@@ -201,6 +223,10 @@ TEST_F(ProgramGroup, CommaInTheNameNeverShiftsTheCount) {
         {"long name, first line cut, 3 items", long_name, long_reply + "3,1\r\n" + nul, false},
         {"long name, first line cut, 0 items", long_name, long_reply + "0,1\r\n" + nul, false},
         {"folder path, 0", name, "\"" + name + "\"," + folder + ",0,1\r\n" + nul, true},
+        {"an earlier folder begins with the name, 2", name,
+         "\"" + name + "\",C:\\Orvane, Type2 Files\\Programs\\" + name + ",2,1\r\n" + nul, false},
+        {"an earlier folder begins with the name, 0", name,
+         "\"" + name + "\",C:\\Orvane, Type2 Files\\Programs\\" + name + ",0,1\r\n" + nul, true},
         {"folder path, 3", name, "\"" + name + "\"," + folder + ",3,1\r\n" + nul, false},
         {"folder path, blank before 0", name, "\"" + name + "\"," + folder + ", 0,1" + nul, true},
         {"folder path, no number", name, "\"" + name + "\"," + folder + ",x,1" + nul, false},

@@ -94,19 +94,23 @@ SYSTEM_INI_EXTRA_CLEANED = (b"[boot]\r\n"
                             b"device=hvqn.386\r\n")
 
 
-def product_ini_entries():
-    return [("ExecuteFile", PRINT_MANAGER), ("InstallPath", INSTALL_DIR),
-            ("FolderName", GROUP_NAME)]
+def product_ini_entries(settings=None):
+    """[General] of KMW48.INI; `settings` replaces values by key, None leaving a key out."""
+    entries = {"ExecuteFile": PRINT_MANAGER, "InstallPath": INSTALL_DIR, "FolderName": GROUP_NAME}
+    entries.update(settings or {})
+    return [(k, v) for k, v in entries.items() if v is not None]
 
 
 def startup_line():
     return OTHER_STARTUP + " " + PRINT_MANAGER
 
 
-def install(machine, device_count=1, sibling=False, extra=(), uninstaller_folder=None):
+def install(machine, device_count=1, sibling=False, extra=(), uninstaller_folder=None,
+            settings=None):
     """Installs the product, the uninstaller in the Windows directory unless
-    `uninstaller_folder` names another; returns Wine's own system.ini text, to which the
-    product's lines were appended."""
+    `uninstaller_folder` names another, KMW48.INI as `settings` changes it
+    (product_ini_entries); returns Wine's own system.ini text, to which the product's lines
+    were appended."""
     if machine.windows_dir is None:
         machine.setup([])
     wine_system_ini = machine.read_file(machine.windows_dir + r"\system.ini") or b""
@@ -120,7 +124,7 @@ def install(machine, device_count=1, sibling=False, extra=(), uninstaller_folder
         ("mkdir", INSTALL_DIR),
         ("file", PRINT_MANAGER, b"MZ print manager".hex()),
     ]
-    commands += [("ini", "KMW48.INI", "General", k, v) for k, v in product_ini_entries()]
+    commands += [("ini", "KMW48.INI", "General", k, v) for k, v in product_ini_entries(settings)]
     commands += [("file", r"%sysdir%" + "\\" + name, ("MZ " + name).encode().hex())
                  for name in SYSTEM_FILES + ["hvq.386"]]
     commands += [

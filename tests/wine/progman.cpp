@@ -2,8 +2,9 @@
  * "PROGMAN" (service and topic) through DDEML, answers a request for a group with the
  * group's description as the Program Manager gives it (first line: "name",file,item count,
  * then one line per item), answers nothing for an unknown group, and carries out
- * [DeleteGroup(name)].  Every request and execute is logged; the ready file is created once
- * the service is registered.
+ * [DeleteGroup(name)], its argument read as the Program Manager's documentation gives it: in
+ * quotes, or up to a comma, bracket or parenthesis (so that [DeleteGroup(A (B))] is refused). Every
+ * request and execute is logged; the ready file is created once the service is registered.
  *
  * Usage: progman LOG [NAME-HEX:ITEMS]... READY-FILE
  * Log lines: "request item=HEX answered=0|1", "execute command=HEX", "deleted name=HEX". */
@@ -31,6 +32,11 @@ HSZ service;
 char item_name[NAME_CAPACITY];
 char reply[REPLY_CAPACITY];
 char command[COMMAND_CAPACITY];
+char argument[NAME_CAPACITY];
+
+int is_argument_end(char c) {
+    return c == ',' || c == '(' || c == ')' || c == '[' || c == ']';
+}
 
 group *find_group(const char *name) {
     for (int i = 0; i < group_count; i++)
@@ -67,21 +73,37 @@ HDDEDATA answer_request(HSZ item, UINT format) {
 }
 
 HDDEDATA carry_out(HDDEDATA data) {
-    DWORD length = DdeGetData(data, (BYTE *)command, COMMAND_CAPACITY - 1, 0);
-    command[length] = '\0';
+    DWORD size = DdeGetData(data, (BYTE *)command, COMMAND_CAPACITY - 1, 0);
+    command[size] = '\0';
     log_text("execute command=");
-    log_hex(command, (int)length);
+    log_hex(command, (int)size);
     log_end();
     static const char prefix[] = "[DeleteGroup(";
     int prefix_length = lstrlenA(prefix);
-    int n = lstrlenA(command);
-    if (n < prefix_length + 2 || CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, command,
-                                                prefix_length, prefix, prefix_length) != CSTR_EQUAL)
+    if (lstrlenA(command) < prefix_length ||
+        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, command, prefix_length, prefix,
+                       prefix_length) != CSTR_EQUAL)
         return (HDDEDATA)DDE_FNOTPROCESSED;
-    if (command[n - 2] != ')' || command[n - 1] != ']')
+    /* The argument as the Program Manager reads it: in quotes, or up to a comma, a bracket or
+     * a parenthesis, without its trailing blanks; then ")]" ends the command. */
+    const char *at = command + prefix_length;
+    int length = 0;
+    if (*at == '"') {
+        for (at++; *at != '\0' && *at != '"' && length < NAME_CAPACITY - 1; at++)
+            argument[length++] = *at;
+        if (*at != '"')
+            return (HDDEDATA)DDE_FNOTPROCESSED;
+        at++;
+    } else {
+        for (; *at != '\0' && !is_argument_end(*at) && length < NAME_CAPACITY - 1; at++)
+            argument[length++] = *at;
+        while (length > 0 && argument[length - 1] == ' ')
+            length--;
+    }
+    argument[length] = '\0';
+    if (lstrcmpA(at, ")]") != 0)
         return (HDDEDATA)DDE_FNOTPROCESSED;
-    command[n - 2] = '\0';
-    group *g = find_group(command + prefix_length);
+    group *g = find_group(argument);
     if (g == NULL)
         return (HDDEDATA)DDE_FNOTPROCESSED;
     g->deleted = 1;

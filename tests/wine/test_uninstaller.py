@@ -137,12 +137,14 @@ class RemovalMachine(Scenario):
     device_count = 1
     sibling = False
     group_items = 0
+    settings = None          # KMW48.INI's values as a scenario changes them
+    other_groups = []        # further Program Manager groups: [(name bytes, items)]
 
     def setUp(self):
         super().setUp()
         m = self.machine
         self.wine_system_ini = product.install(m, device_count=self.device_count,
-                                               sibling=self.sibling)
+                                               sibling=self.sibling, settings=self.settings)
         self.uninstaller = product.uninstaller_path(m)
         self.run_env = {}
         self.prepare()
@@ -152,9 +154,10 @@ class RemovalMachine(Scenario):
         m.setup([("shortpath", path)
                  for path in [self.uninstaller, self.product_ini] + self.system_files])
         self.before = m.snapshot()
-        self.group = product.GROUP_NAME.encode(harness.CODE_PAGE)
-        self.progman_log = m.start_program_manager([("Accessories", 5),
-                                                    (self.group, self.group_items)])
+        folder_name = dict(product.product_ini_entries(self.settings)).get("FolderName", "")
+        self.group = folder_name.encode(harness.CODE_PAGE)
+        groups = [("Accessories", 5)] + ([(self.group, self.group_items)] if self.group else [])
+        self.progman_log = m.start_program_manager(groups + self.other_groups)
 
     def prepare(self):
         """What a scenario adds to the machine before it is looked at."""
@@ -200,7 +203,10 @@ class RemovalMachine(Scenario):
             log = f.read().splitlines()
         expected = ["request item=%s answered=1" % self.group.hex()]
         if deleted:
-            command = b"[DeleteGroup(" + self.group + b")]\0"
+            name = self.group
+            if any(c in name for c in b",()[]"):
+                name = b'"' + name + b'"'
+            command = b"[DeleteGroup(" + name + b")]\0"
             expected += ["execute command=" + command.hex(), "deleted name=" + self.group.hex()]
         self.assertEqual(log, expected, "Program Manager log")
 
@@ -279,6 +285,41 @@ class Removal(RemovalMachine):
         changes = self.removal_changes(folder=False)
         changes.remove("-" + product.PRINT_MANAGER)
         self.assertChanges(self.before, self.machine.snapshot(), changes, ignore=SPOOLER_KEYS)
+
+
+class RemovalOfAGroupNamedWithParentheses(RemovalMachine):
+    """The Program Manager reads an unquoted argument only up to a parenthesis: the group's
+    name goes in quotes, and the group named by its first words stays."""
+
+    settings = {"FolderName": product.GROUP_NAME + " (Fax)"}
+    other_groups = [(product.GROUP_NAME.encode(harness.CODE_PAGE), 0)]
+
+    def test_group_named_with_parentheses_is_deleted(self):
+        run = self.remove()
+        self.assertRanAsScripted(run, 0)
+        self.assertChanges(self.before, self.machine.snapshot(), self.removal_changes(),
+                           ignore=SPOOLER_KEYS)
+        self.assertGroupDeleted(True)
+
+
+class RemovalWithoutExecuteFileAndFolderName(RemovalMachine):
+    """KMW48.INI without ExecuteFile and FolderName: Wine hands back the one-blank default
+    where Windows gives an empty text, and both must read as empty.  The empty execute file
+    matches at the start of the load line, which is written back whole, upper-cased; an empty
+    group name asks the Program Manager nothing."""
+
+    settings = {"ExecuteFile": None, "FolderName": None}
+
+    def test_missing_keys_read_as_empty(self):
+        run = self.remove()
+        self.assertBoxes(run, [(4, YES_NO_BUTTONS), (5, YES_NO_BUTTONS)])
+        self.assertRanAsScripted(run, 0)
+        after = self.machine.snapshot()
+        self.assertChanges(self.before, after, self.removal_changes(), ignore=SPOOLER_KEYS)
+        raw = after.registry[WIN_INI_WINDOWS.lower()][1]["load"][1]
+        self.assertEqual(harness.decode_reg_value(raw), product.startup_line().upper())
+        with open(self.progman_log, encoding="ascii") as f:
+            self.assertEqual(f.read().splitlines(), [], "Program Manager log")
 
 
 class RemovalWithSiblingPrinter(RemovalMachine):

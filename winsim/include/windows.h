@@ -261,6 +261,7 @@ BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR target, BOOL fail_if_exists);
 DWORD WINAPI GetFileAttributesA(LPCSTR path);
 UINT WINAPI GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique, LPSTR temp_file_name);
 DWORD WINAPI GetShortPathNameA(LPCSTR long_path, LPSTR short_path, DWORD capacity);
+DWORD WINAPI GetFullPathNameA(LPCSTR file_name, DWORD capacity, LPSTR buffer, LPSTR *file_part);
 HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
 BOOL WINAPI FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);
 BOOL WINAPI FindClose(HANDLE find);

@@ -9,7 +9,9 @@
  * ERROR_INVALID_NAME, ERROR_DIRECTORY (a file), ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND
  * (the parent is missing too) (Wine); GetTempFileNameA keeps three
  * letters of the prefix, adds four hexadecimal digits and ".TMP", and creates the file;
- * GetShortPathNameA fails with ERROR_FILE_NOT_FOUND for a missing file; the wildcard search
+ * GetShortPathNameA fails with ERROR_FILE_NOT_FOUND for a missing file and keeps a relative
+ * name relative; GetFullPathNameA joins a name to the current directory (a drive-relative one
+ * too), drops "." and "..", and does not look at the disk; the wildcard search
  * ignores letter case, lets "*.*" and a trailing ".*" match names without a dot, lists
  * folders as well as files, and also matches a name by its 8.3 alias.
  *
@@ -370,13 +372,63 @@ DWORD WINAPI GetShortPathNameA(LPCSTR long_path, LPSTR short_path, DWORD capacit
         set_last_error(ERROR_FILE_NOT_FOUND);
         return 0;
     }
+    std::vector<std::string> shorts;
     std::string host = winsim_drive_root();
-    std::string out = "C:\\";
-    for (size_t i = 0; i < r.components.size(); i++) {
-        out += (i ? "\\" : "") + short_name(host, r.components[i]);
-        host += "/" + r.components[i];
+    for (const std::string &component : r.components) {
+        shorts.push_back(short_name(host, component));
+        host += "/" + component;
     }
+    /* A relative name stays relative: only its own names are shortened, the folders it is
+     * relative to stay out (a path that climbs with "." or ".." comes back whole). */
+    std::string text = long_path;
+    std::vector<std::string> given = split_path(text);
+    bool relative =
+        !text.empty() && text[0] != '\\' && text[0] != '/' && !(text.size() >= 2 && text[1] == ':');
+    for (const std::string &part : given)
+        if (part == "." || part == "..")
+            relative = false;
+    std::string out = relative ? "" : "C:\\";
+    size_t first = relative && given.size() <= shorts.size() ? shorts.size() - given.size() : 0;
+    for (size_t i = first; i < shorts.size(); i++)
+        out += (i > first ? "\\" : "") + shorts[i];
     return copy_out(out, short_path, capacity);
+}
+
+DWORD WINAPI GetFullPathNameA(LPCSTR file_name, DWORD capacity, LPSTR buffer, LPSTR *file_part) {
+    std::string name = file_name ? file_name : "";
+    if (enter("GetFullPathNameA") || name.empty()) {
+        set_last_error(ERROR_INVALID_NAME);
+        return 0;
+    }
+    const std::string &cwd = current_directory();
+    std::string joined;
+    if (name.size() >= 2 && name[1] == ':')
+        joined = name.size() > 2 && (name[2] == '\\' || name[2] == '/')
+                     ? name
+                     : (upper(name.substr(0, 1)) == "C" ? cwd : name.substr(0, 2) + "\\") + "\\" +
+                           name.substr(2);
+    else if (name[0] == '\\' || name[0] == '/')
+        joined = cwd.substr(0, 2) + name;
+    else
+        joined = cwd + "\\" + name;
+    std::string out = joined.substr(0, 2);
+    std::vector<std::string> parts;
+    for (const std::string &part : split_path(joined.substr(2))) {
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (part != ".") {
+            parts.push_back(part);
+        }
+    }
+    for (const std::string &part : parts)
+        out += "\\" + part;
+    if (parts.empty())
+        out += "\\";
+    UINT length = copy_out(out, buffer, capacity);
+    if (file_part != nullptr && length < capacity)
+        *file_part = parts.empty() ? nullptr : buffer + out.size() - parts.back().size();
+    return length;
 }
 
 HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
