@@ -119,7 +119,8 @@ int untouched(const char *buffer, int from, int to) {
     return 1;
 }
 
-/* ---- Files, through the C library in binary mode ---------------------------------------------- */
+/* ---- Files, through the C library in binary mode ----------------------------------------------
+ */
 
 char file_bytes[FILE_CAPACITY];
 
@@ -451,6 +452,32 @@ void check_short_paths() {
     n = GetShortPathNameA(ini, short_path, PATH_CAPACITY);
     ok(n == strlen(ini) && lstrcmpiA(short_path, ini) == 0,
        "an 8.3 path is its own short path: %s (%u)", show(short_path), (unsigned)n);
+
+    /* A relative name stays relative; its full path joins it to the current directory. */
+    SetCurrentDirectoryA(folder);
+    n = GetShortPathNameA("Long File Name.text", short_path, PATH_CAPACITY);
+    length = n > 0 && n < PATH_CAPACITY ? read_bytes(short_path, content, sizeof content) : -1;
+    char as_path[PATH_CAPACITY + 3] = "C:\\";
+    lstrcatA(as_path, short_path);
+    ok(n > 0 && n < PATH_CAPACITY && is_short_path(as_path) && strchr(short_path, '\\') == NULL &&
+           strchr(short_path, ':') == NULL && same_bytes(content, length, "long file", 9),
+       "a relative name, %s current: %s (%u), one 8.3 name, no folder, and it opens the file",
+       show(folder), show(short_path), (unsigned)n);
+    char full_path[PATH_CAPACITY];
+    char *file_part = NULL;
+    n = GetFullPathNameA("Long File Name.text", PATH_CAPACITY, full_path, &file_part);
+    ok(n == strlen(long_path) && strcmp(full_path, long_path) == 0 && file_part != NULL &&
+           strcmp(file_part, "Long File Name.text") == 0,
+       "GetFullPathNameA of it: %s (%u), file part %s", show(full_path), (unsigned)n,
+       show(file_part));
+    n = GetFullPathNameA("..\\Sub\\.\\x.exe", PATH_CAPACITY, full_path, NULL);
+    ok(n == 12 && strcmp(full_path, "C:\\Sub\\x.exe") == 0,
+       "GetFullPathNameA(\"..\\\\Sub\\\\.\\\\x.exe\"): %s (%u), the disk not looked at",
+       show(full_path), (unsigned)n);
+    n = GetFullPathNameA("Long File Name.text", 4, full_path, NULL);
+    ok(n == strlen(long_path) + 1, "capacity 4: %u; want %u, the length with its zero", (unsigned)n,
+       (unsigned)(strlen(long_path) + 1));
+    SetCurrentDirectoryA(windows_directory);
 
     struct {
         const char *path;
