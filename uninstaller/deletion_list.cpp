@@ -126,7 +126,7 @@ void write_deletion_list(int keep_setup_library) {
         return;
     /* A wininit.ini made here that could not be rewritten holds nothing but the header: it
      * goes again, and the machine is as it was. */
-    if (!rewrite(wininit_path, WININIT_PIECE_CAPACITY, list_piece, list_end) &&
+    if (!rewrite(wininit_path, WININIT_PIECE_CAPACITY, list_piece, list_end, NULL) &&
         made == WININIT_CREATED)
         DeleteFileA(wininit_path);
 }

@@ -1,14 +1,16 @@
 /* line_rewrite.cpp: the piece-by-piece rewrite of a text file through a temporary file
- * ("unsXXXX.TMP" in the Windows directory), shared by the deletion list and the system.ini
- * clean-up. */
+ * ("unsXXXX.TMP" in the uninstaller's own folder KMW48RMV.TMP of the Windows directory), with
+ * the file's own bytes kept aside while it is replaced; shared by the deletion list and the
+ * system.ini clean-up (see line_rewrite.h). */
 #include <windows.h>
 #include <share.h>
 #include <stdio.h>
 #include <string.h>
 
 #include "line_rewrite.h"
+#include "text.h"
 
-enum { PATH_CAPACITY = 260 };
+enum { PATH_CAPACITY = 260, TEMP_NAME_LENGTH = 11 /* unsXXXX.TMP */ };
 
 /* Filler of the piece buffer beyond the text of the current piece: any byte but zero.  With
  * it the zero that fgets stores after a piece is the last zero in the buffer, which gives the
@@ -16,12 +18,75 @@ enum { PATH_CAPACITY = 260 };
 enum { PIECE_FILLER = '\x01' };
 
 static const char temp_prefix[] = "unst";
+static const char temp_name_start[] = "uns"; /* GetTempFileNameA keeps three letters */
+static const char temp_extension[] = ".TMP";
+static const char work_folder_name[] = "\\KMW48RMV.TMP";
+static const char backslash[] = "\\";
+static const char every_entry[] = "\\*.*";
 
 static char windows_directory[PATH_CAPACITY];
-static char temp_path[PATH_CAPACITY];
-static char original_path[PATH_CAPACITY]; /* the target's own bytes while it is replaced */
+static char work_folder[PATH_CAPACITY];
+static char temp_path[PATH_CAPACITY];  /* the new text */
+static char copy_path[PATH_CAPACITY];  /* a copy while it is written */
+static char old_path[PATH_CAPACITY];   /* the file that a copy replaces, while it does */
+static char aside_path[PATH_CAPACITY]; /* the target's own bytes while it is replaced */
+static char found_path[PATH_CAPACITY];
+static char restored_path[PATH_CAPACITY];
+static WIN32_FIND_DATAA found_entry;
 static char piece[LINE_PIECE_CAPACITY];
 static int output_inside_line; /* the output so far ends without a line feed */
+
+/* The path of the uninstaller's own folder, built afresh; 0 when it does not fit. */
+static int build_work_folder_path() {
+    UINT length = GetWindowsDirectoryA(windows_directory, PATH_CAPACITY);
+    if (length == 0 || length + sizeof work_folder_name > PATH_CAPACITY)
+        return 0;
+    lstrcpyA(work_folder, windows_directory);
+    lstrcatA(work_folder, work_folder_name);
+    return 1;
+}
+
+static int is_folder(const char *path) {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+/* The folder exists (made now, or left by an earlier run). */
+static int open_work_folder() {
+    if (!build_work_folder_path())
+        return 0;
+    return CreateDirectoryA(work_folder, NULL) || is_folder(work_folder);
+}
+
+/* The folder goes once it is empty. */
+static void close_work_folder() {
+    RemoveDirectoryA(work_folder);
+}
+
+/* `folder` + "\" + `name` into `path`; 0 when it does not fit. */
+static int join_path(char *path, const char *folder, const char *name) {
+    if (lstrlenA(folder) + 1 + lstrlenA(name) >= PATH_CAPACITY)
+        return 0;
+    lstrcpyA(path, folder);
+    lstrcatA(path, backslash);
+    lstrcatA(path, name);
+    return 1;
+}
+
+/* The file-name part of a path. */
+static const char *file_name_of(const char *path) {
+    const char *name = path;
+    for (const char *at = path; *at != '\0'; at += IsDBCSLeadByte((BYTE)*at) && at[1] ? 2 : 1)
+        if (*at == '\\')
+            name = at + 1;
+    return name;
+}
+
+/* A name that GetTempFileNameA gives for the prefix: "uns", four hexadecimal digits, ".TMP". */
+static int is_temporary_name(const char *name) {
+    return lstrlenA(name) == TEMP_NAME_LENGTH && ascii_prefix_equal(name, 3, temp_name_start) &&
+           ascii_prefix_equal(name + 7, 4, temp_extension);
+}
 
 void write_piece(const char *text, int length, FILE *out) {
     if (length <= 0)
@@ -74,43 +139,86 @@ static void copy_pieces(FILE *in, FILE *out, int capacity, piece_hook per_piece,
     }
 }
 
-/* Copies the temporary file over the target.  A copy that fails halfway (a full disk) leaves
- * the target cut short, so the target's own bytes are first copied aside into a second
- * temporary file and put back from there; when they cannot be kept aside, the target is not
- * touched. */
-static int replace_target(const char *target_path) {
-    if (GetTempFileNameA(windows_directory, temp_prefix, 0, original_path) == 0)
+/* Moves an existing target out of the way, into `old_path` in the work folder; 1 when there
+ * is no target any more (or was none). */
+static int move_old_target(const char *target_path) {
+    DWORD attributes = GetFileAttributesA(target_path);
+    old_path[0] = '\0';
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+    /* A read-only file is not replaced, as a copy over it would not replace it. */
+    if (attributes & FILE_ATTRIBUTE_READONLY)
         return 0;
-    int replaced = 0;
-    if (CopyFileA(target_path, original_path, FALSE)) {
-        replaced = CopyFileA(temp_path, target_path, FALSE);
-        if (!replaced)
-            CopyFileA(original_path, target_path, FALSE);
-    }
-    DeleteFileA(original_path);
-    return replaced;
+    /* MoveFileA does not replace a file: the fresh temporary name is made free for it. */
+    if (GetTempFileNameA(work_folder, temp_prefix, 0, old_path) == 0)
+        return 0;
+    DeleteFileA(old_path);
+    if (MoveFileA(target_path, old_path))
+        return 1;
+    DeleteFileA(old_path);
+    old_path[0] = '\0';
+    return 0;
 }
 
-int rewrite(const char *target_path, int capacity, piece_hook per_piece, end_hook at_end) {
-    if (capacity > LINE_PIECE_CAPACITY)
-        capacity = LINE_PIECE_CAPACITY;
-    if (capacity < 2)
+int copy_whole(const char *source_path, const char *target_path) {
+    if (!open_work_folder())
         return 0;
-    UINT length = GetWindowsDirectoryA(windows_directory, PATH_CAPACITY);
-    if (length == 0 || length >= PATH_CAPACITY)
-        return 0;
-    if (GetTempFileNameA(windows_directory, temp_prefix, 0, temp_path) == 0)
-        return 0;
+    int done = 0;
+    if (GetTempFileNameA(work_folder, temp_prefix, 0, copy_path) != 0) {
+        /* The old target makes way only once the copy is whole, and comes back when the copy
+         * cannot take its place. */
+        if (CopyFileA(source_path, copy_path, FALSE) && move_old_target(target_path)) {
+            done = MoveFileA(copy_path, target_path);
+            if (old_path[0] != '\0') {
+                if (done)
+                    DeleteFileA(old_path);
+                else
+                    MoveFileA(old_path, target_path);
+            }
+        }
+        if (!done)
+            DeleteFileA(copy_path);
+    }
+    close_work_folder();
+    return done;
+}
 
-    FILE *in = _fsopen(target_path, "r", _SH_DENYNO);
-    if (in == NULL) {
-        DeleteFileA(temp_path);
+/* Copies the temporary file over the target.  CopyFileA truncates the target before it
+ * writes it, so its own bytes are first kept aside, complete, in the work folder: a copy back
+ * that fails (a full disk) is undone from there at once, one that is interrupted (a kill, a
+ * power cut) by the next run.  While an earlier run's copy is still kept aside the target is
+ * not touched: that copy may be all that is left of it. */
+static int replace_target(const char *target_path) {
+    /* A read-only target refuses the copy back, and the copy kept aside could not be put
+     * back either: it is not touched. */
+    DWORD attributes = GetFileAttributesA(target_path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY))
+        return 0;
+    if (!join_path(aside_path, work_folder, file_name_of(target_path)) ||
+        GetFileAttributesA(aside_path) != INVALID_FILE_ATTRIBUTES ||
+        GetLastError() != ERROR_FILE_NOT_FOUND)
+        return 0;
+    if (!copy_whole(target_path, aside_path))
+        return 0;
+    if (!CopyFileA(temp_path, target_path, FALSE)) {
+        /* Put back; when even that fails the copy stays for the next run. */
+        if (CopyFileA(aside_path, target_path, FALSE))
+            DeleteFileA(aside_path);
         return 0;
     }
+    DeleteFileA(aside_path);
+    return 1;
+}
+
+/* Writes the new text into the temporary file and, as the caller decides, puts it in place. */
+static int rewrite_through_temporary(const char *target_path, int capacity, piece_hook per_piece,
+                                     end_hook at_end, replace_hook before_replace) {
+    FILE *in = _fsopen(target_path, "r", _SH_DENYNO);
+    if (in == NULL)
+        return 0;
     FILE *out = _fsopen(temp_path, "w+", _SH_DENYNO);
     if (out == NULL) {
         fclose(in);
-        DeleteFileA(temp_path);
         return 0;
     }
 
@@ -126,7 +234,62 @@ int rewrite(const char *target_path, int capacity, piece_hook per_piece, end_hoo
     fclose(in);
     if (fclose(out) != 0)
         complete = 0;
-    int replaced = complete && replace_target(target_path);
-    DeleteFileA(temp_path);
-    return replaced;
+    if (!complete)
+        return 0;
+    int decision = before_replace != NULL ? before_replace(flag) : REWRITE_REPLACE;
+    if (decision == REWRITE_UNCHANGED)
+        return 1;
+    return decision == REWRITE_REPLACE && replace_target(target_path);
+}
+
+int rewrite(const char *target_path, int capacity, piece_hook per_piece, end_hook at_end,
+            replace_hook before_replace) {
+    if (capacity > LINE_PIECE_CAPACITY)
+        capacity = LINE_PIECE_CAPACITY;
+    if (capacity < 2 || !open_work_folder())
+        return 0;
+    int done = 0;
+    if (GetTempFileNameA(work_folder, temp_prefix, 0, temp_path) != 0) {
+        done = rewrite_through_temporary(target_path, capacity, per_piece, at_end, before_replace);
+        DeleteFileA(temp_path);
+    }
+    close_work_folder();
+    return done;
+}
+
+/* A copy kept aside goes back over its file of the Windows directory, then goes. */
+static void put_back(const char *name) {
+    if (!join_path(restored_path, windows_directory, name))
+        return;
+    if (GetFileAttributesA(restored_path) == INVALID_FILE_ATTRIBUTES) {
+        if (GetLastError() == ERROR_FILE_NOT_FOUND)
+            DeleteFileA(found_path); /* the file was used up and is gone: nothing to undo */
+        return;
+    }
+    if (CopyFileA(found_path, restored_path, FALSE))
+        DeleteFileA(found_path);
+}
+
+void finish_interrupted_rewrites() {
+    if (!build_work_folder_path() || !is_folder(work_folder) ||
+        lstrlenA(work_folder) + sizeof every_entry > PATH_CAPACITY)
+        return;
+    lstrcpyA(found_path, work_folder);
+    lstrcatA(found_path, every_entry);
+    HANDLE search = FindFirstFileA(found_path, &found_entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if ((found_entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+                !join_path(found_path, work_folder, found_entry.cFileName))
+                continue;
+            /* Everything in the folder is the uninstaller's own: a temporary file is only
+             * deleted, any other file is a copy kept aside. */
+            if (is_temporary_name(found_entry.cFileName))
+                DeleteFileA(found_path);
+            else
+                put_back(found_entry.cFileName);
+        } while (FindNextFileA(search, &found_entry));
+        FindClose(search);
+    }
+    close_work_folder();
 }

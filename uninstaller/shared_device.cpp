@@ -1,7 +1,10 @@
 /* shared_device.cpp: the shared reference count of the virtual device hvq.386, kept by
  * Windows under SharedDLLs, and the device's removal once no software counts on it: its
- * count, its file and its device lines in the [386Enh] section of system.ini (after a backup
- * copy of system.ini). */
+ * device lines in the [386Enh] section of system.ini (after a backup copy of system.ini), its
+ * file and its count.  The lines go first and the count last: a system.ini that still loads
+ * the device must never be left without the device's file (Windows would complain of it at
+ * every start), and as long as the count is there, the next run finds the same count before
+ * and after the product's removal command and tries again. */
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
@@ -71,8 +74,9 @@ static int is_device_line(const char *piece, int length) {
 
 /* The hook flag of the system.ini clean-up. */
 enum {
-    IN_386ENH = 1,    /* the current section is [386Enh] */
-    DROPPING_LINE = 2 /* the current line is a device line: its further pieces go too */
+    IN_386ENH = 1,     /* the current section is [386Enh] */
+    DROPPING_LINE = 2, /* the current line is a device line: its further pieces go too */
+    LINE_DROPPED = 4   /* a device line has gone: system.ini is to be replaced */
 };
 
 /* Drops the device lines of [386Enh], with every piece of a line longer than one piece, so
@@ -90,7 +94,7 @@ static void device_piece(const char *piece, int length, int begins_line, FILE *o
                 *flag &= ~IN_386ENH;
         }
         if ((*flag & IN_386ENH) && is_device_line(piece, length))
-            *flag |= DROPPING_LINE;
+            *flag |= DROPPING_LINE | LINE_DROPPED;
     }
     if (*flag & DROPPING_LINE)
         return;
@@ -109,20 +113,42 @@ static int build_system_ini_path() {
     return 1;
 }
 
-static void clean_up_system_ini() {
-    if (!build_system_ini_path())
-        return;
-    LoadStringA(program_instance, IDS_SYSTEM_BACKUP, backup_name, BACKUP_NAME_CAPACITY);
-    if (lstrlenA(windows_directory) + 1 + lstrlenA(backup_name) < PATH_CAPACITY) {
-        lstrcpyA(backup_path, windows_directory);
-        lstrcatA(backup_path, backslash);
-        lstrcatA(backup_path, backup_name);
-        /* A copy that fails halfway (a full disk) leaves a backup cut short, which would
-         * mislead whoever restores system.ini from it. */
-        if (!CopyFileA(system_ini_path, backup_path, FALSE))
-            DeleteFileA(backup_path);
+static int build_backup_path() {
+    if (LoadStringA(program_instance, IDS_SYSTEM_BACKUP, backup_name, BACKUP_NAME_CAPACITY) == 0 ||
+        lstrlenA(windows_directory) + 1 + lstrlenA(backup_name) >= PATH_CAPACITY)
+        return 0;
+    lstrcpyA(backup_path, windows_directory);
+    lstrcatA(backup_path, backslash);
+    lstrcatA(backup_path, backup_name);
+    return 1;
+}
+
+/* Once the cleaned system.ini is complete, and before it replaces the old one: the backup, a
+ * complete copy of system.ini or none at all.  Without a backup system.ini is not changed.  A
+ * system.ini that holds no device line is left as it is, and so is an earlier backup then:
+ * it may be the only copy of system.ini with the device lines (an earlier run that was
+ * interrupted after its clean-up comes here again). */
+static int back_up_first(int flag) {
+    int changed = (flag & LINE_DROPPED) != 0;
+    if (changed || GetFileAttributesA(backup_path) == INVALID_FILE_ATTRIBUTES) {
+        if (!copy_whole(system_ini_path, backup_path))
+            return REWRITE_ABANDON;
     }
-    rewrite(system_ini_path, SYSTEM_INI_PIECE_CAPACITY, device_piece, NULL);
+    return changed ? REWRITE_REPLACE : REWRITE_UNCHANGED;
+}
+
+/* Returns 1 when no system.ini loads the device any more: the device lines are gone (or there
+ * were none), or there is no system.ini at all; 0 when system.ini could not be cleaned up. */
+static int clean_up_system_ini() {
+    if (!build_system_ini_path())
+        return 0;
+    /* Without a system.ini nothing loads the device; an earlier backup stays as it is. */
+    if (GetFileAttributesA(system_ini_path) == INVALID_FILE_ATTRIBUTES &&
+        GetLastError() == ERROR_FILE_NOT_FOUND)
+        return 1;
+    if (!build_backup_path())
+        return 0;
+    return rewrite(system_ini_path, SYSTEM_INI_PIECE_CAPACITY, device_piece, NULL, back_up_first);
 }
 
 void set_device_count(DWORD n) {
@@ -134,10 +160,11 @@ void set_device_count(DWORD n) {
         return;
     if (n != 0) {
         RegSetValueExA(key, device_path, 0, REG_DWORD, (const BYTE *)&n, sizeof n);
-    } else {
-        RegDeleteValueA(key, device_path);
+    } else if (clean_up_system_ini()) {
+        /* The file before its count: a run interrupted between the two finds the count and
+         * finishes the removal. */
         DeleteFileA(device_path);
-        clean_up_system_ini();
+        RegDeleteValueA(key, device_path);
     }
     RegCloseKey(key);
 }

@@ -74,8 +74,9 @@ inline bool begins_ignoring_case(const std::string &text, const std::string &pre
 inline int temporary_files(const std::vector<std::string> &names) {
     int found = 0;
     for (const std::string &name : names)
-        if (name.size() == 11 && begins_ignoring_case(name, "UNS") &&
-            begins_ignoring_case(name.substr(7), ".TMP"))
+        if ((name.size() == 11 && begins_ignoring_case(name, "UNS") &&
+             begins_ignoring_case(name.substr(7), ".TMP")) ||
+            begins_ignoring_case(name, "KMW48RMV.TMP"))
             found++;
     return found;
 }

@@ -8,13 +8,14 @@
  * fills its buffer leaves the launcher's program-wide buffers full of other bytes.
  * Invariants:
  *   - no read or write outside a buffer (AddressSanitizer);
- *   - the location is the value named by MRUList's first byte (the unnamed value when
- *     MRUList is empty, missing or longer than its 256 bytes), as text: up to a zero byte
- *     or the value's end; a value longer than 260 bytes, or one of 260 bytes without a
- *     zero, gives no location that fits;
- *   - location + "pmsetup.exe" is tried only when it fits 260 bytes with its zero: the
- *     program then starts from that file's short path without a dialog when the file
- *     exists, and otherwise the dialog comes;
+ *   - the location is the value named by MRUList's first character, one byte or a
+ *     double-byte character's two (the unnamed value when MRUList is empty, missing or
+ *     longer than its 256 bytes), as text: up to a zero byte or the value's end; a value
+ *     longer than 260 bytes, or one of 260 bytes without a zero, gives no location that
+ *     fits;
+ *   - location + "pmsetup.exe" is tried only when it fits 260 bytes with its zero, and so
+ *     do its full path and that path's short form: the program then starts from that short
+ *     path without a dialog when the file exists, and otherwise the dialog comes;
  *   - the result and the process start agree: 0 with the program started, or 0 after the
  *     cancel message with nothing started; every handle is closed. */
 #include "fuzz_support.h"
@@ -72,8 +73,20 @@ void fill_buffers() {
           "the filling launch shows the dialog and the message");
 }
 
-bool same_letter(const std::string &a, const std::string &b) {
-    return a.size() == b.size() && (a.empty() || ascii_upper(a[0]) == ascii_upper(b[0]));
+bool same_name(const std::string &a, const std::string &b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); i++)
+        if (ascii_upper(a[i]) != ascii_upper(b[i]))
+            return false;
+    return true;
+}
+
+/* The first character of MRUList: a double-byte character's two bytes, or one byte. */
+std::string first_character(const std::string &list) {
+    unsigned char c = list.empty() ? 0 : (unsigned char)list[0];
+    bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    return list.substr(0, lead && list.size() > 1 && list[1] != '\0' ? 2 : 1);
 }
 
 } // namespace
@@ -99,7 +112,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     SetCurrentDirectoryA("C:\\WINDOWS");
     memset(chosen_file, 0, sizeof chosen_file);
     RegDeleteKeyA(HKEY_CURRENT_USER, RECENT_KEY);
-    std::string stored_name = unnamed || list.empty() || list[0] == '\0' ? "" : list.substr(0, 1);
+    std::string stored_name =
+        unnamed || list.empty() || list[0] == '\0' ? "" : first_character(list);
     if (!no_key) {
         winsim_reg_set(HKEY_CURRENT_USER, RECENT_KEY, stored_name, REG_SZ, location);
         if (!no_list)
@@ -110,8 +124,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     /* The location that the launcher is to read. */
     std::string name = no_list || list.size() > LIST_CAPACITY || list.empty() || list[0] == '\0'
                            ? ""
-                           : list.substr(0, 1);
-    bool found = !no_key && same_letter(name, stored_name);
+                           : first_character(list);
+    bool found = !no_key && same_name(name, stored_name);
     bool fits = true;
     std::string text;
     if (found && location.size() > LOCATION_CAPACITY) {
@@ -122,9 +136,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     std::string candidate = text + setup_file_name;
     fits = fits && candidate.size() < LOCATION_CAPACITY;
-    char short_path[1024];
-    DWORD short_length =
-        fits ? GetShortPathNameA(candidate.c_str(), short_path, sizeof short_path) : 0;
+    char full_path[1024], short_path[1024];
+    DWORD full_length =
+        fits ? GetFullPathNameA(candidate.c_str(), sizeof full_path, full_path, nullptr) : 0;
+    fits = fits && full_length > 0 && full_length < LOCATION_CAPACITY;
+    DWORD short_length = fits ? GetShortPathNameA(full_path, short_path, sizeof short_path) : 0;
     bool tried = fits && short_length > 0 && short_length < LOCATION_CAPACITY;
 
     size_t starts_before = winsim_process_starts().size();

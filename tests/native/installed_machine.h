@@ -252,12 +252,14 @@ inline std::string shared_count_line(DWORD n) {
            "] type 4 =" + hex;
 }
 
-/* The temporary files ("uns????.TMP") in the Windows directory. */
+/* The temporary files ("uns????.TMP") in the Windows directory, and the uninstaller's own
+ * folder for its temporary files. */
 inline std::vector<std::string> rewrite_temporary_files() {
     std::vector<std::string> found;
     for (const std::string &name : winsim_list_dir("C:\\WINDOWS"))
-        if (name.size() == 11 && upper_ascii(name.substr(0, 3)) == "UNS" &&
-            upper_ascii(name.substr(7)) == ".TMP")
+        if ((name.size() == 11 && upper_ascii(name.substr(0, 3)) == "UNS" &&
+             upper_ascii(name.substr(7)) == ".TMP") ||
+            upper_ascii(name) == "KMW48RMV.TMP")
             found.push_back(name);
     return found;
 }

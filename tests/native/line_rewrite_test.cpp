@@ -93,7 +93,7 @@ TEST_F(LineRewrite, PiecesAndTheFileWrittenBack) {
         winsim_reset();
         SetUp();
         winsim_write_file(TARGET, r.before);
-        rewrite(TARGET, r.capacity, copy_piece, note_end);
+        rewrite(TARGET, r.capacity, copy_piece, note_end, nullptr);
         EXPECT_EQ(seen, r.pieces) << r.what;
         EXPECT_EQ(winsim_file(TARGET), r.after) << r.what;
         EXPECT_EQ(flag_at_end, (int)std::count(r.pieces.begin(), r.pieces.end(), '|'))
@@ -105,20 +105,91 @@ TEST_F(LineRewrite, PiecesAndTheFileWrittenBack) {
 
 TEST_F(LineRewrite, TheFlagStartsAtZeroInEveryRewrite) {
     winsim_write_file(TARGET, "a\r\nb\r\n");
-    rewrite(TARGET, 512, copy_piece, note_end);
+    rewrite(TARGET, 512, copy_piece, note_end, nullptr);
     EXPECT_EQ(flag_at_end, 2);
-    rewrite(TARGET, 512, copy_piece, note_end);
+    rewrite(TARGET, 512, copy_piece, note_end, nullptr);
     EXPECT_EQ(flag_at_end, 2);
 }
 
-TEST_F(LineRewrite, TheTemporaryFileIsAFreshUnsFileInTheWindowsDirectory) {
+/* The temporary files are fresh uns files in the uninstaller's own folder, which goes again;
+ * another program's uns file in the Windows directory is left alone. */
+TEST_F(LineRewrite, TemporaryFilesLiveInTheUninstallersOwnFolder) {
     winsim_write_file("C:\\WINDOWS\\uns0A00.TMP", "someone else's");
     winsim_write_file(TARGET, "a\r\n");
-    rewrite(TARGET, 512, copy_piece, nullptr);
-    ASSERT_EQ(temporaries_during_rewrite.size(), 2u);
+    rewrite(TARGET, 512, copy_piece, nullptr, nullptr);
+    EXPECT_EQ(temporaries_during_rewrite, (std::vector<std::string>{"uns0A00.TMP", "KMW48RMV.TMP\\",
+                                                                    "KMW48RMV.TMP\\uns0A00.TMP"}));
     EXPECT_EQ(temporary_files(), (std::vector<std::string>{"uns0A00.TMP"}));
     EXPECT_EQ(winsim_file("C:\\WINDOWS\\uns0A00.TMP"), "someone else's");
     EXPECT_EQ(winsim_file(TARGET), "a\r\n");
+}
+
+/* What an interrupted run left in the uninstaller's folder, as the next run finds it: each
+ * copy kept aside goes back over its file of the Windows directory (not over a file that is
+ * gone: Windows carried it out), the temporary files go, and so does the folder. */
+TEST_F(LineRewrite, AnInterruptedRunIsUndoneByTheNext) {
+    const std::string folder = "C:\\WINDOWS\\KMW48RMV.TMP\\";
+    struct {
+        const char *what;
+        std::vector<std::pair<std::string, std::string>> left;         /* in the folder */
+        std::vector<std::pair<std::string, std::string>> files, after; /* in C:\WINDOWS */
+        const char *absent; /* a file of C:\WINDOWS that must not come back, or "" */
+    } rows[] = {
+        {"a copy back cut short",
+         {{"TARGET.INI", "old\r\n"}, {"uns0A01.TMP", "new\r\n"}},
+         {{"TARGET.INI", "ne"}},
+         {{"TARGET.INI", "old\r\n"}},
+         ""},
+        {"a copy back that finished, its copy not yet deleted",
+         {{"TARGET.INI", "old\r\n"}},
+         {{"TARGET.INI", "new\r\n"}},
+         {{"TARGET.INI", "old\r\n"}},
+         ""},
+        {"two files",
+         {{"WININIT.INI", "w\r\n"}, {"SYSTEM.INI", "s\r\n"}},
+         {{"WININIT.INI", ""}, {"SYSTEM.INI", "[386"}},
+         {{"WININIT.INI", "w\r\n"}, {"SYSTEM.INI", "s\r\n"}},
+         ""},
+        {"a file Windows has carried out and renamed",
+         {{"WININIT.INI", "w\r\n"}},
+         {{"WININIT.BAK", "w\r\n"}},
+         {{"WININIT.BAK", "w\r\n"}},
+         "WININIT.INI"},
+        {"only temporary files, one cut short",
+         {{"uns0A00.TMP", ""}, {"UNS12AB.TMP", "x"}},
+         {{"TARGET.INI", "t\r\n"}},
+         {{"TARGET.INI", "t\r\n"}},
+         ""},
+        {"an empty folder", {}, {{"TARGET.INI", "t\r\n"}}, {{"TARGET.INI", "t\r\n"}}, ""},
+    };
+    for (const auto &r : rows) {
+        winsim_reset();
+        SetUp();
+        winsim_make_dir(folder);
+        for (const auto &f : r.left)
+            winsim_write_file(folder + f.first, f.second);
+        for (const auto &f : r.files)
+            winsim_write_file("C:\\WINDOWS\\" + f.first, f.second);
+        finish_interrupted_rewrites();
+        for (const auto &f : r.after)
+            EXPECT_EQ(winsim_file("C:\\WINDOWS\\" + f.first), f.second)
+                << r.what << ": " << f.first;
+        EXPECT_FALSE(winsim_file_exists("C:\\WINDOWS\\WININIT.INI") && r.files.size() == 1 &&
+                     r.files[0].first == "WININIT.BAK")
+            << r.what << ": a file that was gone came back";
+        EXPECT_TRUE(temporary_files().empty()) << r.what;
+        EXPECT_EQ(winsim_open_handles(), 0) << r.what;
+    }
+}
+
+/* While an earlier run's copy of the target is still kept aside (it could not be put back),
+ * the target is not rewritten: that copy may be all that is left of it. */
+TEST_F(LineRewrite, ACopyStillKeptAsideBlocksTheRewrite) {
+    winsim_write_file("C:\\WINDOWS\\KMW48RMV.TMP\\TARGET.INI", "old\r\n");
+    winsim_write_file(TARGET, "cut");
+    EXPECT_EQ(rewrite(TARGET, 512, copy_piece, append_line_at_end, nullptr), 0);
+    EXPECT_EQ(winsim_file(TARGET), "cut");
+    EXPECT_EQ(winsim_file("C:\\WINDOWS\\KMW48RMV.TMP\\TARGET.INI"), "old\r\n");
 }
 
 /* Text appended at the end stands on a line of its own, without an empty line before it. */
@@ -134,7 +205,7 @@ TEST_F(LineRewrite, AppendedTextStartsANewLineOnlyWhenNeeded) {
     };
     for (const auto &r : rows) {
         winsim_write_file(TARGET, r.before);
-        rewrite(TARGET, 512, copy_piece, append_line_at_end);
+        rewrite(TARGET, 512, copy_piece, append_line_at_end, nullptr);
         EXPECT_EQ(winsim_file(TARGET), r.after) << r.before;
     }
 }
@@ -156,10 +227,13 @@ TEST_F(LineRewrite, FailuresLeaveTheTargetAsItWas) {
         {"the first write fails (full disk)", "_write", 1},
         {"a later write fails (full disk)", "_write", 3},
         {"a read fails halfway", "_read", 2},
-        /* The copy back: the target's bytes are first copied aside into a second temporary
-         * file; a copy back that a full disk cuts short is undone from there. */
+        {"no folder of its own", "CreateDirectoryA", 1},
+        /* The copy back: the target's bytes are first copied aside, whole, under the target's
+         * name in the uninstaller's folder; a copy back that a full disk cuts short is undone
+         * from there. */
         {"no second temporary file for the target's bytes", "GetTempFileNameA", 2},
         {"the target's bytes cannot be copied aside (full disk)", "CopyFileA", 1},
+        {"the copy kept aside cannot be put in place", "MoveFileA", 1},
         {"the copy back is cut short by a full disk", "CopyFileA", 2},
     };
     for (const auto &r : rows) {
@@ -167,7 +241,7 @@ TEST_F(LineRewrite, FailuresLeaveTheTargetAsItWas) {
         SetUp();
         winsim_write_file(TARGET, big);
         winsim_fail_call(r.api, r.nth);
-        EXPECT_EQ(rewrite(TARGET, 512, copy_piece, append_line_at_end), 0) << r.what;
+        EXPECT_EQ(rewrite(TARGET, 512, copy_piece, append_line_at_end, nullptr), 0) << r.what;
         EXPECT_EQ(winsim_file(TARGET), big) << r.what;
         EXPECT_TRUE(temporary_files().empty()) << r.what;
         EXPECT_EQ(winsim_open_handles(), 0) << r.what;
@@ -179,7 +253,7 @@ TEST_F(LineRewrite, ABigFileWithoutFailuresIsRewrittenWhole) {
     for (int i = 0; i < 3000; i++)
         big += "line " + std::to_string(i) + " of a file larger than one read or write\r\n";
     winsim_write_file(TARGET, big);
-    EXPECT_EQ(rewrite(TARGET, 512, copy_piece, append_line_at_end), 1);
+    EXPECT_EQ(rewrite(TARGET, 512, copy_piece, append_line_at_end, nullptr), 1);
     EXPECT_EQ(winsim_file(TARGET), big + "added\r\n");
     EXPECT_TRUE(temporary_files().empty());
     EXPECT_EQ(winsim_call_count("GetTempFileNameA"), 2) << "the rewritten text, the target's own";
@@ -189,7 +263,7 @@ TEST_F(LineRewrite, ABigFileWithoutFailuresIsRewrittenWhole) {
 }
 
 TEST_F(LineRewrite, MissingTargetIsNotCreated) {
-    EXPECT_EQ(rewrite(TARGET, 512, copy_piece, append_line_at_end), 0);
+    EXPECT_EQ(rewrite(TARGET, 512, copy_piece, append_line_at_end, nullptr), 0);
     EXPECT_FALSE(winsim_file_exists(TARGET));
     EXPECT_TRUE(temporary_files().empty());
     EXPECT_EQ(seen, "");
@@ -198,7 +272,7 @@ TEST_F(LineRewrite, MissingTargetIsNotCreated) {
 TEST_F(LineRewrite, ReadOnlyTargetStaysAsItWas) {
     winsim_write_file(TARGET, "a\r\n");
     winsim_set_read_only(TARGET, true);
-    EXPECT_EQ(rewrite(TARGET, 512, copy_piece, append_line_at_end), 0);
+    EXPECT_EQ(rewrite(TARGET, 512, copy_piece, append_line_at_end, nullptr), 0);
     winsim_set_read_only(TARGET, false);
     EXPECT_EQ(winsim_file(TARGET), "a\r\n");
     EXPECT_TRUE(temporary_files().empty());

@@ -220,48 +220,92 @@ TEST_F(SharedDevice, SystemIniCleanUp) {
     }
 }
 
-/* Without system.ini the backup fails and the rewrite ends at once: only the count's value
- * and the device file go; no system.ini is created. */
+/* Without system.ini nothing loads the device: the count's value and the device file go; no
+ * system.ini is created, and an earlier backup stays as it is. */
 TEST_F(SharedDevice, NoSystemIni) {
-    set_count(1);
-    set_device_count(0);
-    EXPECT_FALSE(count_value(nullptr, nullptr));
-    EXPECT_FALSE(winsim_file_exists(DEVICE));
-    EXPECT_FALSE(winsim_file_exists(SYSTEM_INI));
-    EXPECT_FALSE(winsim_file_exists(BACKUP));
-    EXPECT_TRUE(temporary_files().empty());
-    EXPECT_EQ(winsim_open_handles(), 0);
-}
-
-/* A backup that a full disk cuts short would mislead whoever restores system.ini from it: it
- * is removed, and system.ini is still cleaned up (the device's file is gone already). */
-TEST_F(SharedDevice, BackupCutShortIsRemoved) {
-    const std::string before = "[386Enh]\r\ndevice=hvq.386\r\nkeyboard=*vkd\r\n";
     for (bool earlier_backup : {false, true}) {
         winsim_reset();
         SetUp();
         set_count(1);
-        winsim_write_file(SYSTEM_INI, before);
         if (earlier_backup)
-            winsim_write_file(BACKUP, "[386Enh]\r\n");
-        winsim_fail_call("CopyFileA", 1);
+            winsim_write_file(BACKUP, "[386Enh]\r\ndevice=hvq.386\r\n");
         set_device_count(0);
-        EXPECT_FALSE(winsim_file_exists(BACKUP)) << earlier_backup;
-        EXPECT_EQ(winsim_file(SYSTEM_INI), "[386Enh]\r\nkeyboard=*vkd\r\n") << earlier_backup;
+        EXPECT_FALSE(count_value(nullptr, nullptr)) << earlier_backup;
+        EXPECT_FALSE(winsim_file_exists(DEVICE)) << earlier_backup;
+        EXPECT_FALSE(winsim_file_exists(SYSTEM_INI)) << earlier_backup;
+        EXPECT_EQ(winsim_file(BACKUP), earlier_backup ? "[386Enh]\r\ndevice=hvq.386\r\n" : "")
+            << earlier_backup;
         EXPECT_TRUE(temporary_files().empty()) << earlier_backup;
+        EXPECT_EQ(winsim_open_handles(), 0) << earlier_backup;
     }
 }
 
-TEST_F(SharedDevice, SystemIniThatCannotBeRewrittenStaysAsItWas) {
-    const std::string before = "[386Enh]\r\ndevice=hvq.386\r\n";
-    set_count(1);
-    winsim_write_file(SYSTEM_INI, before);
-    winsim_fail_call("_write", 1);
-    set_device_count(0);
-    EXPECT_EQ(winsim_file(SYSTEM_INI), before);
-    EXPECT_EQ(winsim_file(BACKUP), before);
-    EXPECT_FALSE(winsim_file_exists(DEVICE));
-    EXPECT_TRUE(temporary_files().empty());
+/* The device goes only once system.ini no longer loads it: when the backup cannot be made
+ * whole, or system.ini cannot be rewritten, system.ini, the device's file and its count stay,
+ * so that the next run tries again, and a backup is never cut short or lost. */
+TEST_F(SharedDevice, DeviceStaysWhenSystemIniCannotBeCleanedUp) {
+    const std::string before = "[386Enh]\r\ndevice=hvq.386\r\nkeyboard=*vkd\r\n";
+    const std::string earlier = "[386Enh]\r\ndevice=hvq.386\r\n";
+    struct {
+        const char *what;
+        const char *api;
+        int nth;
+        bool read_only_backup;
+    } rows[] = {
+        {"the backup's copy is cut short (full disk)", "CopyFileA", 1, false},
+        {"the backup cannot be put in place", "MoveFileA", 1, false},
+        {"no temporary file for the backup", "GetTempFileNameA", 2, false},
+        {"an earlier backup is read-only", "", 0, true},
+        {"system.ini cannot be read (held open by another program)", "_fsopen", 1, false},
+        {"the rewrite meets a full disk", "_write", 1, false},
+        {"the copy back is cut short (full disk)", "CopyFileA", 3, false},
+    };
+    for (const auto &r : rows) {
+        for (bool earlier_backup : {false, true}) {
+            SCOPED_TRACE(std::string(r.what) + (earlier_backup ? ", earlier backup" : ""));
+            winsim_reset();
+            SetUp();
+            set_count(1);
+            winsim_write_file(SYSTEM_INI, before);
+            if (earlier_backup || r.read_only_backup)
+                winsim_write_file(BACKUP, earlier);
+            winsim_set_read_only(BACKUP, r.read_only_backup);
+            if (r.api[0])
+                winsim_fail_call(r.api, r.nth);
+            set_device_count(0);
+            winsim_set_read_only(BACKUP, false);
+            EXPECT_EQ(winsim_file(SYSTEM_INI), before);
+            EXPECT_TRUE(count_value(nullptr, nullptr));
+            EXPECT_TRUE(winsim_file_exists(DEVICE));
+            std::string backup = winsim_file(BACKUP);
+            if (earlier_backup || r.read_only_backup)
+                EXPECT_TRUE(backup == earlier || backup == before) << backup;
+            else
+                EXPECT_TRUE(!winsim_file_exists(BACKUP) || backup == before) << backup;
+            EXPECT_TRUE(temporary_files().empty());
+        }
+    }
+}
+
+/* A system.ini without device lines is not rewritten, and an earlier backup, which may be
+ * the only copy with the device lines, is kept; without one a backup is made as always. */
+TEST_F(SharedDevice, NothingToCleanUpKeepsAnEarlierBackup) {
+    const std::string clean = "[386Enh]\r\nkeyboard=*vkd\r\n";
+    const std::string original = "[386Enh]\r\ndevice=hvq.386\r\nkeyboard=*vkd\r\n";
+    for (bool earlier_backup : {false, true}) {
+        winsim_reset();
+        SetUp();
+        set_count(1);
+        winsim_write_file(SYSTEM_INI, clean);
+        if (earlier_backup)
+            winsim_write_file(BACKUP, original);
+        set_device_count(0);
+        EXPECT_EQ(winsim_file(SYSTEM_INI), clean) << earlier_backup;
+        EXPECT_EQ(winsim_file(BACKUP), earlier_backup ? original : clean) << earlier_backup;
+        EXPECT_FALSE(count_value(nullptr, nullptr)) << earlier_backup;
+        EXPECT_FALSE(winsim_file_exists(DEVICE)) << earlier_backup;
+        EXPECT_TRUE(temporary_files().empty()) << earlier_backup;
+    }
 }
 
 } // namespace

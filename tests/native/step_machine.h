@@ -30,6 +30,12 @@ inline std::vector<std::string> temporary_files() {
         if (name.size() == 11 && upper_ascii(name.substr(0, 3)) == "UNS" &&
             upper_ascii(name.substr(7)) == ".TMP")
             found.push_back(name);
+    /* The uninstaller's own folder for its temporary files, and what it holds. */
+    if (winsim_dir_exists("C:\\WINDOWS\\KMW48RMV.TMP")) {
+        found.push_back("KMW48RMV.TMP\\");
+        for (const std::string &name : winsim_list_dir("C:\\WINDOWS\\KMW48RMV.TMP"))
+            found.push_back("KMW48RMV.TMP\\" + name);
+    }
     return found;
 }
 

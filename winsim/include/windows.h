@@ -258,6 +258,7 @@ BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL WINAPI RemoveDirectoryA(LPCSTR path);
 BOOL WINAPI DeleteFileA(LPCSTR path);
 BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR target, BOOL fail_if_exists);
+BOOL WINAPI MoveFileA(LPCSTR existing, LPCSTR target);
 DWORD WINAPI GetFileAttributesA(LPCSTR path);
 UINT WINAPI GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique, LPSTR temp_file_name);
 DWORD WINAPI GetShortPathNameA(LPCSTR long_path, LPSTR short_path, DWORD capacity);

@@ -265,6 +265,20 @@ int winsim_dde_open_objects();
  * FreeEnvironmentStringsA and the DDE releases) are counted, and a failure injected there
  * changes nothing.  The stand-in's own work never counts as a call of the program's. */
 void winsim_fail_call(const std::string &api, int nth);
+
+/* ---- Stopping dead, as a kill or a power cut stops a program ----------------- */
+/* Runs `run`, a whole run of a program, and stops it dead at its `stop_point`-th stop point
+ * (1-based; 0: never): the entry of every platform call is one, and a CopyFileA has a second
+ * one inside, once the target has been truncated and half written.  At the stop point the
+ * call is not made (or not finished) and none of the program's code runs any more: the run
+ * is left there.  What the program's C library streams still held unwritten is lost.  Either
+ * way the process ends after `run` (winsim_end_process).  Returns true when it stopped. */
+bool winsim_run_until_stop(int stop_point, const std::function<void()> &run);
+/* The stop points the last such run passed (for a run that did not stop: all of them). */
+int winsim_stop_points();
+/* The end of the running program's process: its handles, open keys, memory blocks, DDE
+ * instances and open streams go, and the next program starts in C:\WINDOWS. */
+void winsim_end_process();
 /* False for the calls on which an injected failure changes nothing (listed above). */
 bool winsim_call_can_fail(const std::string &api);
 int winsim_call_count(const std::string &api);

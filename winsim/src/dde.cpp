@@ -271,6 +271,14 @@ std::string format_name(UINT format) {
 
 } // namespace
 
+/* The client's instances go with its process, and all they held; the Program Manager stays. */
+void end_process_dde() {
+    instances.clear();
+    strings.clear();
+    conversations.clear();
+    data_blocks.clear();
+}
+
 void reset_dde() {
     instances.clear();
     next_instance = 1;

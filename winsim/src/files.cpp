@@ -20,7 +20,9 @@
  * gone then: Wine's CopyFileExW stops at the failed write and leaves what it wrote (here the
  * first half of the source), Windows NT marks the target for deletion.  A copy that fails
  * before the target is opened (a missing source, a read-only target) leaves it alone.
- * FindClose releases a valid search handle whatever happens: a release does not fail. */
+ * MoveFileA renames a file or folder on drive C: and never replaces one (ERROR_ALREADY_EXISTS,
+ * as Wine gives it).  FindClose releases a valid search handle whatever happens: a release
+ * does not fail. */
 #include "internal.h"
 
 #include <errno.h>
@@ -279,9 +281,10 @@ BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
         set_last_error(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    if (disk_fills) {
-        /* The disk fills up halfway through: the target keeps the first half of the source's
-         * bytes and the rest is lost. */
+    bool stops = stop_due();
+    if (disk_fills || stops) {
+        /* The disk fills up halfway through, or the program is killed there: the target keeps
+         * the first half of the source's bytes and the rest is lost. */
         struct stat st;
         size_t half = fstat(in, &st) == 0 ? (size_t)st.st_size / 2 : 0;
         static char buffer[65536];
@@ -293,6 +296,8 @@ BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
         }
         close(in);
         close(out);
+        if (stops)
+            stop_dead();
         set_last_error(ERROR_DISK_FULL);
         return FALSE;
     }
@@ -303,6 +308,33 @@ BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
     if (!ok)
         set_last_error(ERROR_DISK_FULL);
     return ok ? TRUE : FALSE;
+}
+
+BOOL WINAPI MoveFileA(LPCSTR existing, LPCSTR target) {
+    if (enter("MoveFileA")) {
+        set_last_error(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    resolved_path from = resolve(existing ? existing : "");
+    resolved_path to = resolve(target ? target : "");
+    if (!from.valid || !host_exists(from.host)) {
+        set_last_error(from.valid && parent_exists(from) ? ERROR_FILE_NOT_FOUND
+                                                         : ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    if (!to.valid || !parent_exists(to)) {
+        set_last_error(ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    if (host_exists(to.host)) {
+        set_last_error(ERROR_ALREADY_EXISTS);
+        return FALSE;
+    }
+    if (rename(from.host.c_str(), to.host.c_str()) != 0) {
+        set_last_error(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return TRUE;
 }
 
 DWORD WINAPI GetFileAttributesA(LPCSTR path) {

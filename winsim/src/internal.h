@@ -10,8 +10,16 @@
 
 namespace winsim {
 
-/* Counts a platform call by name and tells whether this call is to fail. */
+/* Counts a platform call by name and tells whether this call is to fail.  It is also where a
+ * run that is to stop dead stops (see winsim_run_until_stop): it does not come back then. */
 bool enter(const char *api);
+/* A stop point inside a call (CopyFileA, once the target has been truncated and half
+ * written): true when the run is to stop dead here; the caller then releases what it holds
+ * and calls stop_dead. */
+bool stop_due();
+[[noreturn]] void stop_dead();
+/* The run is stopping dead: the C library streams neither read nor write any more. */
+bool run_stopping();
 
 /* ---- Paths ---- */
 /* CP932 lead byte (0x81-0x9F, 0xE0-0xFC). */
@@ -67,6 +75,11 @@ void reset_profiles();
 void reset_spooler();
 void reset_dialogs();
 void reset_dde();
+/* What the end of a process releases, unit by unit (a killed one's too). */
+void end_process_streams();
+void end_process_registry();
+void end_process_memory();
+void end_process_dde();
 
 } // namespace winsim
 

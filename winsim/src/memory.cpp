@@ -23,10 +23,14 @@ bool alloc_fails = false;
 
 } // namespace
 
-void reset_memory() {
+void end_process_memory() {
     for (auto &b : blocks)
         free(b.second.memory);
     blocks.clear();
+}
+
+void reset_memory() {
+    end_process_memory();
     alloc_fails = false;
 }
 

@@ -119,6 +119,10 @@ HKEY open_handle(uintptr_t root, const std::vector<std::string> &names) {
 
 } // namespace
 
+void end_process_registry() {
+    open_keys.clear();
+}
+
 void reset_registry() {
     roots.clear();
     open_keys.clear();

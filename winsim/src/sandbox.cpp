@@ -4,6 +4,8 @@
  * counter that lets tests make a platform call fail, and the test-side file helpers. */
 #include "internal.h"
 
+#include <setjmp.h>
+
 #include <dirent.h>
 #include <errno.h>
 #include <iconv.h>
@@ -138,7 +140,42 @@ const std::set<std::string> unfailing_calls = {"lstrlenA",
 
 } // namespace
 
+namespace {
+int stop_at = 0;       /* the stop point at which the run stops dead; 0: none */
+int stop_points = 0;   /* stop points passed since the run began */
+bool stopping = false; /* the stop point has come */
+jmp_buf *stop_jump = nullptr;
+
+bool is_stream_callback(const char *api) {
+    return strcmp(api, "_read") == 0 || strcmp(api, "_write") == 0;
+}
+} // namespace
+
+bool stop_due() {
+    if (stop_jump == nullptr)
+        return false; /* not inside winsim_run_until_stop */
+    if (!stopping && ++stop_points == stop_at)
+        stopping = true;
+    return stopping;
+}
+
+bool run_stopping() {
+    return stopping;
+}
+
+void stop_dead() {
+    longjmp(*stop_jump, 1);
+}
+
 bool enter(const char *api) {
+    /* A stream's own reads and writes come from inside the C library, which must not be left
+     * halfway: they fail (nothing more reaches the disk), and the run stops dead at its next
+     * call. */
+    if (stop_due()) {
+        if (is_stream_callback(api))
+            return true;
+        stop_dead();
+    }
     /* Each call site names its API with the same text every time: its counter is found by the
      * text's address once it has been found by name. */
     auto known = counter_of.find(api);
@@ -548,4 +585,35 @@ std::vector<std::string> winsim_calls() {
 
 int winsim_open_handles() {
     return (int)handles.size();
+}
+
+void winsim_end_process() {
+    end_process_streams();
+    handles.clear();
+    end_process_registry();
+    end_process_memory();
+    end_process_dde();
+    cwd = "C:\\WINDOWS";
+}
+
+bool winsim_run_until_stop(int stop_point, const std::function<void()> &run) {
+    jmp_buf here;
+    stop_jump = &here;
+    stop_at = stop_point;
+    stop_points = 0;
+    stopping = false;
+    bool stopped = true;
+    if (setjmp(here) == 0) {
+        run();
+        stopped = stopping;
+    }
+    stop_jump = nullptr;
+    stop_at = 0;
+    stopping = false;
+    winsim_end_process();
+    return stopped;
+}
+
+int winsim_stop_points() {
+    return stop_points;
 }

@@ -13,13 +13,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <set>
+
 #include <share.h>
 
 namespace winsim {
 namespace {
 
 struct text_stream {
-    FILE *host;
+    FILE *host; /* nullptr once the process has ended */
     bool text;
     bool ended;      /* Ctrl-Z met */
     bool failed;     /* a read failed: every later read fails too */
@@ -29,10 +31,12 @@ struct text_stream {
     char out[65536]; /* bytes for the host file */
 };
 
+std::set<text_stream *> open_streams;
+
 bool fill(text_stream *s) {
     if (s->raw_start < s->raw_end)
         return true;
-    if (s->failed)
+    if (s->failed || s->host == nullptr)
         return false;
     if (enter("_read")) {
         s->failed = true;
@@ -106,7 +110,7 @@ bool write_host(text_stream *s, size_t used) {
  * written whole. */
 ssize_t text_write(void *cookie, const char *buffer, size_t size) {
     text_stream *s = (text_stream *)cookie;
-    if (enter("_write")) {
+    if (s->host == nullptr || enter("_write")) {
         errno = ENOSPC;
         return 0;
     }
@@ -139,12 +143,24 @@ ssize_t text_write(void *cookie, const char *buffer, size_t size) {
 
 int text_close(void *cookie) {
     text_stream *s = (text_stream *)cookie;
-    int result = fclose(s->host);
+    int result = s->host != nullptr ? fclose(s->host) : 0;
+    open_streams.erase(s);
     delete s;
     return result;
 }
 
 } // namespace
+
+/* A process that ends with streams open loses what their buffers held: nothing more of them
+ * reaches the disk.  (The C library's FILE of such a stream is left as the process left it.) */
+void end_process_streams() {
+    for (text_stream *s : open_streams) {
+        if (s->host != nullptr)
+            fclose(s->host);
+        s->host = nullptr;
+    }
+    open_streams.clear();
+}
 } // namespace winsim
 
 using namespace winsim;
@@ -184,6 +200,8 @@ extern "C" FILE *_fsopen(const char *path, const char *mode, int share_flag) {
     if (!f) {
         fclose(host);
         delete s;
+        return nullptr;
     }
+    open_streams.insert(s);
     return f;
 }
