@@ -4,7 +4,13 @@
  * uninstaller always is.  After each run: the uninstaller ended
  * with an exit code; every file, folder, registry key and value, printer, driver and group is
  * either as it was or as the clean run left it (a file never cut short or half written); no
- * temporary file is left; no handle, memory block or DDE object is left open. */
+ * temporary file is left; no handle, memory block or DDE object is left open.
+ *
+ * Stopped dead: the same machines, the removal stopped dead (as a kill or a power cut stops
+ * it) at each of its stop points in turn.  Then system.ini, wininit.ini and win.ini are each
+ * as before, as after the clean run, or restorable (kept aside whole for the next run), and a
+ * backup SYSTEM.KMW is the original system.ini; and a second run on that machine ends it as
+ * one clean run does. */
 #include "child_runs.h"
 #include "installed_machine.h"
 
@@ -356,6 +362,152 @@ TEST_F(FaultInjection, NothingLostWhateverCallFails) {
     printf("[ fault injection ] uninstaller: %d calls, %d runs, %d with a fault\n", total_calls,
            total_runs, failed_runs);
     RecordProperty("runs", total_runs);
+}
+
+/* ---- Stopped dead ---------------------------------------------------------------------- */
+
+/* A removal stopped dead at `stop_point` (0: never) on the machine as it is. */
+bool run_stopped(const fault_scenario &s, int stop_point) {
+    answer_boxes(s.setup);
+    return winsim_run_until_stop(stop_point, [] { run_installed_uninstaller(); });
+}
+
+/* How a boot file is left by a run that stopped: "as before", "as after the clean run",
+ * "restorable" (not yet either, its copy kept aside is), "created" (wininit.ini made for the
+ * list, holding only its header), or "" when none of these. */
+std::string boot_file_state(const fault_scenario &s, const std::string &path,
+                            const machine_state &before, const run_result &clean,
+                            const machine_state &now) {
+    std::string name = path.substr(path.rfind('\\') + 1);
+    auto files = by_path(now.files);
+    std::string content = item_in(files, upper_ascii(path));
+    std::string was = item_in(by_path(before.files), upper_ascii(path));
+    std::string after = item_in(by_path(clean.state.files), upper_ascii(path));
+    if (content == was)
+        return "as before";
+    if (content == after)
+        return "as after the clean run";
+    std::string aside = item_in(files, upper_ascii(WORK_FOLDER + "\\" + name));
+    /* wininit.ini made for the list, holding only its header */
+    const std::string created = path == WININIT_INI && !s.wininit_exists ? "[rename]\r\n" : was;
+    if (content == created)
+        return "created";
+    if (aside == was || aside == after || aside == created)
+        return "restorable";
+    return "";
+}
+
+/* After the second run the machine is as one clean run leaves it, but that wininit.ini may hold
+ * the uninstaller's entries twice (the second run's first; the setup library's, deleted at
+ * once by the first run, no longer among them), a shared count that the first run lowered
+ * from above 1 is lowered once more, and the install folder stays, empty, when the first run
+ * stopped after the product's removal command had removed InstallPath (the second run cannot
+ * know the folder then). */
+void expect_as_after_one_clean_run(const fault_scenario &s, const run_result &clean,
+                                   const machine_state &now, bool *folder_left) {
+    std::map<std::string, std::vector<std::string>> others;
+    std::vector<std::string> entries = deletion_entries(!s.setup.sibling_printer);
+    for (bool library : {true, false}) {
+        std::vector<std::string> twice = deletion_entries(!s.setup.sibling_printer && library);
+        twice.insert(twice.end(), entries.begin(), entries.end());
+        others[WININIT_INI].push_back(wininit_holding(s, twice));
+    }
+    expect_each_item("file", by_path(clean.state.files), by_path(clean.state.files),
+                     by_path(now.files), by_path(others));
+    std::set<std::string> folders = now.folders;
+    *folder_left = !clean.state.folders.count(INSTALL_FOLDER) && folders.erase(INSTALL_FOLDER) != 0;
+    expect_each_item("folder", as_items(clean.state.folders), as_items(clean.state.folders),
+                     as_items(folders));
+    std::map<std::string, std::vector<std::string>> lowered;
+    if (s.setup.device_count > 1)
+        for (const auto &item : registry_items({shared_count_line(s.setup.device_count - 2)}))
+            lowered[item.first].push_back(item.second);
+    std::map<std::string, std::string> registry = registry_items(now.registry);
+    expect_each_item("registry", registry_items(clean.state.registry),
+                     registry_items(clean.state.registry), registry, lowered);
+    EXPECT_EQ(now.printers, clean.state.printers);
+    EXPECT_EQ(now.drivers, clean.state.drivers);
+    EXPECT_EQ(now.groups, clean.state.groups);
+}
+
+TEST_F(FaultInjection, StoppedDeadAtAnyPointASecondRunFinishes) {
+    int total_stops = 0, failed_stops = 0, folders_left = 0;
+    std::map<std::string, int> states;
+    for (const fault_scenario &s : scenarios) {
+        SCOPED_TRACE(s.what);
+        winsim_reset();
+        install(s);
+        const machine_state before = machine_state_now();
+        std::string packed;
+        ASSERT_TRUE(run_in_child(
+            [&s] {
+                winsim_reset();
+                install(s);
+                EXPECT_FALSE(run_stopped(s, 0));
+                run_result clean;
+                clean.exit_code = 0;
+                clean.state = machine_state_now();
+                clean.calls.assign((size_t)winsim_stop_points(), "");
+                return pack_result(clean);
+            },
+            &packed));
+        const run_result clean = unpack_result(packed);
+        const int stop_points = (int)clean.calls.size();
+        ASSERT_GT(stop_points, 0);
+
+        for (int stop = 1; stop <= stop_points; stop++) {
+            SCOPED_TRACE("stopped dead at stop point " + std::to_string(stop));
+            std::string seen;
+            bool passed = run_in_child(
+                [&] {
+                    winsim_reset();
+                    install(s);
+                    EXPECT_TRUE(run_stopped(s, stop));
+                    const machine_state stopped = machine_state_now();
+                    std::string report;
+                    for (const char *path : {SYSTEM_INI, WININIT_INI, WIN_INI}) {
+                        std::string state = boot_file_state(s, path, before, clean, stopped);
+                        EXPECT_NE(state, "") << path << " is neither as before, as after the "
+                                             << "clean run nor restorable:\n"
+                                             << item_in(by_path(stopped.files), upper_ascii(path));
+                        report += std::string(path) + " " + state + "\n";
+                    }
+                    std::string backup =
+                        item_in(by_path(stopped.files), upper_ascii(SYSTEM_INI_BACKUP));
+                    EXPECT_TRUE(backup == ABSENT || backup == INSTALLED_SYSTEM_INI)
+                        << "SYSTEM.KMW is not the original system.ini:\n"
+                        << backup;
+
+                    EXPECT_FALSE(run_stopped(s, 0)) << "the second run";
+                    bool folder_left = false;
+                    expect_as_after_one_clean_run(s, clean, machine_state_now(), &folder_left);
+                    if (folder_left)
+                        report += "install folder left\n";
+                    EXPECT_TRUE(rewrite_temporary_files().empty());
+                    EXPECT_EQ(winsim_open_handles(), 0);
+                    EXPECT_EQ(winsim_global_blocks_in_use(), 0);
+                    EXPECT_EQ(winsim_dde_open_objects(), 0);
+                    return report;
+                },
+                &seen);
+            total_stops++;
+            if (!passed)
+                failed_stops++;
+            size_t at = 0;
+            for (size_t end; (end = seen.find('\n', at)) != std::string::npos; at = end + 1) {
+                std::string line = seen.substr(at, end - at);
+                states[line]++;
+                if (line == "install folder left")
+                    folders_left++;
+            }
+        }
+        printf("[ stopped dead ] %s: %d stop points, each stopped and run again\n", s.what,
+               stop_points);
+    }
+    for (const auto &st : states)
+        printf("[ stopped dead ]   %s: %d\n", st.first.c_str(), st.second);
+    printf("[ stopped dead ] uninstaller: %d stops, %d with a fault\n", total_stops, failed_stops);
+    RecordProperty("stops", total_stops);
 }
 
 } // namespace
