@@ -74,9 +74,9 @@ printf '\n%-44s %10s %10s %8s\n' "64 MiB system.ini" "elapsed s" "cpu s" "x cp"
 printf '%-44s %10.3f %10.3f %8.2f\n' "cp" "$cp_m" "$cp_c" 1
 printf '%-44s %10.3f %10.3f %8.2f\n' "sed -i (same deletion)" "$sed_m" "$sed_c" \
     "$(echo "$sed_m $cp_m" | awk '{print $1 / $2}')"
-printf '%-44s %10.3f %10.3f %8.2f\n' "rewrite (filter + copy back)" "$rw_m" "$rw_c" \
+printf '%-44s %10.3f %10.3f %8.2f\n' "clean-up (filter, backup, aside, copy back)" "$rw_m" "$rw_c" \
     "$(echo "$rw_m $cp_m" | awk '{print $1 / $2}')"
-printf '%-44s %10.3f %10s %8.2f\n' "  for reference: one CopyFileA (the backup)" "$copy_m" "" \
+printf '%-44s %10.3f %10s %8.2f\n' "  for reference: one CopyFileA (it makes 3)" "$copy_m" "" \
     "$(echo "$copy_m $cp_m" | awk '{print $1 / $2}')"
 echo "rewrite and sed -i give $same"
 echo "rewrite elapsed per run: ${rw_wall[*]}"

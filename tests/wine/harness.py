@@ -16,6 +16,7 @@ import hashlib
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -486,12 +487,14 @@ class Machine:
         self.stop_wine()
 
     def run_boxes(self, command_line, answers, application=None, timeout_ms=30000, env=None,
-                  watch=False, on_box=None):
+                  watch=False, on_box=None, kill_when=None):
         """Runs a program through the box runner; `answers` lists, box by box, a button id
         or ('file', name) for the open-file dialog.  `env` adds environment variables for
         this run only.  `watch`: the user at the screen answers instead.  `on_box(number,
         (left, top, right, bottom))` is called while box `number` (from 1) waits for its
-        answer, to take a screenshot of it."""
+        answer, to take a screenshot of it.  `kill_when()`, looked at every millisecond,
+        makes the program (the run's first word) be killed the moment it is true, as a power
+        cut ends it; the run's `killed` tells whether that happened."""
         self._runs += 1
         script = self.work_file("boxes%d.txt" % self._runs)
         log = self.work_file("boxes%d.log" % self._runs)
@@ -511,12 +514,35 @@ class Machine:
         with open(script, "wb") as f:
             f.write(b"\n".join(lines) + b"\n")
         args = [self.bin("boxrunner.exe"), windows_path(script), windows_path(log)]
-        if on_box is None:
+        killed = False
+        if kill_when is not None:
+            program = _bytes(command_line).split(b" ")[0].split(b"\\")[-1]
+            status, killed = self._run_killing(args, program, kill_when, timeout_ms / 1000 + 60)
+        elif on_box is None:
             status = self.wine(args, timeout=timeout_ms / 1000 + 60, check=False, env=env)
         else:
             status = self._run_with_shots(args, shots, on_box, timeout_ms / 1000 + 60, env)
         with open(log, "rb") as f:
-            return BoxRun(f.read().decode("ascii"), status)
+            run = BoxRun(f.read().decode("ascii"), status)
+        run.killed = killed
+        return run
+
+    def _run_killing(self, args, program, kill_when, timeout):
+        """Runs the box runner and kills `program` (SIGKILL to its process) once kill_when()."""
+        deadline = time.time() + timeout
+        killed = False
+        with open(self.work_file("wine-output.txt"), "ab") as out:
+            process = subprocess.Popen(["wine"] + args, env=self.env, stdout=out,
+                                       stderr=subprocess.STDOUT, cwd=self.work)
+            while process.poll() is None and time.time() < deadline:
+                if not killed and kill_when():
+                    for pid in _processes_of(program):
+                        os.kill(pid, signal.SIGKILL)
+                        killed = True
+                time.sleep(0.001)
+            if process.poll() is None:
+                process.kill()
+        return process.wait(), killed
 
     def _run_with_shots(self, args, shots, on_box, timeout, env):
         """Runs the box runner and serves its screenshot requests until it ends."""
@@ -619,6 +645,22 @@ class Machine:
         self.stop_wine()
         if not keep_prefix:
             shutil.rmtree(self.prefix, ignore_errors=True)
+
+
+def _processes_of(program):
+    """Process ids of the machine's processes whose command line names `program` (bytes)."""
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/cmdline" % entry, "rb") as f:
+                words = f.read().split(b"\0")
+        except OSError:
+            continue
+        if words and words[0].lower().endswith(program.lower()):
+            found.append(int(entry))
+    return found
 
 
 def _bytes(text):

@@ -9,6 +9,8 @@ Removal: the whole removal, every effect checked in the prefix.  These scenarios
 the finished uninstaller; tests/wine/CMakeLists.txt registers each once the removal step it
 checks is in place.
 """
+import os
+import re
 import unittest
 
 import harness
@@ -163,9 +165,10 @@ class RemovalMachine(Scenario):
         """What a scenario adds to the machine before it is looked at."""
 
     def remove(self, actions=("remove-key", "delete", product.PRINT_MANAGER),
-               answers=(IDYES, IDNO)):
+               answers=(IDYES, IDNO), kill_when=None):
         command = self.uninstaller + " " + product.child_command(self.machine, *actions)
-        return self.machine.run_boxes(command, list(answers), env=self.run_env)
+        return self.machine.run_boxes(command, list(answers), env=self.run_env,
+                                      kill_when=kill_when)
 
     def deletion_list(self, paths):
         """wininit.ini as the deletion list leaves it when there was none: the header,
@@ -320,6 +323,52 @@ class RemovalWithoutExecuteFileAndFolderName(RemovalMachine):
         self.assertEqual(harness.decode_reg_value(raw), product.startup_line().upper())
         with open(self.progman_log, encoding="ascii") as f:
             self.assertEqual(f.read().splitlines(), [], "Program Manager log")
+
+
+class RemovalKilledDuringARewrite(RemovalMachine):
+    """Only the real platform shows it: Wine's CopyFileA truncates wininit.ini and then writes
+    it, and the real program is killed in between.  A large wininit.ini (another program's
+    pending entries) gives the time to see it truncated; the second run finds the copy kept
+    aside, puts it back and finishes the removal."""
+
+    def other_programs_wininit(self):
+        lines = [b"[rename]\r\n"] + [b"NUL=C:\\WINDOWS\\TEMP\\~GLH%05d.TMP\r\n" % i
+                                       for i in range(1200000)]
+        return b"".join(lines)
+
+    def test_second_run_restores_wininit_and_finishes(self):
+        m = self.machine
+        wininit = m.windows_dir + r"\wininit.ini"
+        original = self.other_programs_wininit()
+        # Written with the machine's wineserver up, which would carry it out when it starts.
+        with open(m.host_path(wininit), "wb") as f:
+            f.write(original)
+        host = m.host_path(wininit)
+
+        def truncated():
+            try:
+                return os.path.getsize(host) < len(original)
+            except OSError:
+                return False
+
+        run = self.remove(kill_when=truncated)
+        self.assertTrue(run.killed, "the uninstaller was not caught while it wrote wininit.ini\n"
+                        + run.log)
+        cut = m.read_file(wininit)
+        self.assertLess(len(cut), len(original), "wininit.ini is not cut short")
+        self.assertEqual(m.read_file(m.windows_dir + r"\KMW48RMV.TMP\wininit.ini"), original,
+                         "wininit.ini's own bytes are not kept aside")
+
+        run = self.remove()
+        self.assertBoxes(run, [(4, YES_NO_BUTTONS), (5, YES_NO_BUTTONS)])
+        self.assertRanAsScripted(run, 0)
+        # The first run was killed before it deleted the setup library: it is listed too.
+        entries = self.deletion_list([self.uninstaller, self.product_ini] + self.system_files)
+        self.assertEqual(m.read_file(wininit), entries + original[len(b"[rename]\r\n"):],
+                         "wininit.ini is not the original with the entries after its header")
+        self.assertFalse(m.exists(m.windows_dir + r"\KMW48RMV.TMP"))
+        self.assertEqual([n for n in os.listdir(m.host_path(m.windows_dir))
+                          if re.fullmatch(r"(?i)uns[0-9a-f]{4}\.tmp", n)], [])
 
 
 class RemovalWithSiblingPrinter(RemovalMachine):

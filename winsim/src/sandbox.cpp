@@ -602,11 +602,9 @@ bool winsim_run_until_stop(int stop_point, const std::function<void()> &run) {
     stop_at = stop_point;
     stop_points = 0;
     stopping = false;
-    bool stopped = true;
-    if (setjmp(here) == 0) {
+    if (setjmp(here) == 0)
         run();
-        stopped = stopping;
-    }
+    bool stopped = stopping;
     stop_jump = nullptr;
     stop_at = 0;
     stopping = false;
