@@ -76,14 +76,13 @@ TEST_F(DeletionList, EntriesInEveryShapeOfWininit) {
          "[rename]\r\n" + ALL_ENTRIES + "NUL=C:\\OLD.TXT\r\n"},
     };
     for (const auto &r : rows) {
-        winsim_reset();
-        SetUp();
         if (r.exists)
             winsim_write_file(WININIT, r.before);
         write_deletion_list(0);
         EXPECT_EQ(winsim_file(WININIT), r.after) << r.what;
         EXPECT_TRUE(temporary_files().empty()) << r.what;
         EXPECT_EQ(winsim_open_handles(), 0) << r.what;
+        next_row(r.what);
     }
 }
 
@@ -122,12 +121,11 @@ TEST_F(DeletionList, OnlyExistingFilesGetEntries) {
          "NUL=C:\\WINDOWS\\KMW48RMV.EXE\r\n"},
     };
     for (const auto &r : rows) {
-        winsim_reset();
-        SetUp();
         for (const std::string &path : r.missing)
             DeleteFileA(path.c_str());
         write_deletion_list(r.keep);
         EXPECT_EQ(winsim_file(WININIT), "[rename]\r\n" + r.entries) << r.missing.size();
+        next_row(std::to_string(r.missing.size()));
     }
 }
 
@@ -145,10 +143,8 @@ TEST_F(DeletionList, ShortPathsForFilesInLongNamedFolders) {
         {"C:\\orvane\\kmw48rmv.exe", "NUL=C:\\ORVANE\\KMW48RMV.EXE\r\n"},
     };
     for (const auto &r : rows) {
-        winsim_reset();
         winsim_make_dir("C:\\Program Files\\Orvane Type1");
         start_uninstaller(r.program);
-        install_product_files();
         DeleteFileA("C:\\WINDOWS\\KMW48.INI");
         write_deletion_list(1);
         EXPECT_EQ(winsim_file(WININIT), "[rename]\r\n" + r.entry +
@@ -158,6 +154,7 @@ TEST_F(DeletionList, ShortPathsForFilesInLongNamedFolders) {
                                             "NUL=C:\\WINDOWS\\SYSTEM\\KMW48DO.HLP\r\n"
                                             "NUL=C:\\WINDOWS\\SYSTEM\\KMW48DR.HLP\r\n")
             << r.program;
+        next_row(r.program);
     }
 }
 
@@ -185,8 +182,6 @@ TEST_F(DeletionList, NothingScheduledWhenWininitCannotBeWritten) {
         {"there but cannot be opened", true, "_fsopen", 1, false},
     };
     for (const auto &r : rows) {
-        winsim_reset();
-        SetUp();
         if (r.exists)
             winsim_write_file(WININIT, "[boot]\r\n");
         if (r.api[0])
@@ -202,6 +197,7 @@ TEST_F(DeletionList, NothingScheduledWhenWininitCannotBeWritten) {
             EXPECT_FALSE(found) << r.what;
         EXPECT_TRUE(temporary_files().empty()) << r.what;
         EXPECT_EQ(winsim_open_handles(), 0) << r.what;
+        next_row(r.what);
     }
 }
 

@@ -93,7 +93,6 @@ std::vector<std::string> expected_dde_log(bool group_deleted) {
 TEST_F(FullRemoval, EveryEffectAndEveryUntouchedByte) {
     for (const removal_case &c : removal_cases) {
         SCOPED_TRACE(c.what);
-        winsim_reset();
         install_product(c.setup);
         machine_state before = machine_state_now();
         winsim_script_boxes({IDYES, c.setup.restart_answer});
@@ -173,6 +172,7 @@ TEST_F(FullRemoval, EveryEffectAndEveryUntouchedByte) {
         EXPECT_EQ(winsim_open_handles(), 0);
         EXPECT_EQ(winsim_global_blocks_in_use(), 0);
         EXPECT_EQ(winsim_dde_open_objects(), 0);
+        next_row(c.what);
     }
 }
 

@@ -90,8 +90,6 @@ TEST_F(LineRewrite, PiecesAndTheFileWrittenBack) {
          std::string(511, 'r') + bytes("|+\0\0\n|s|"), std::string(511, 'r') + bytes("\0\0\r\ns")},
     };
     for (const auto &r : rows) {
-        winsim_reset();
-        SetUp();
         winsim_write_file(TARGET, r.before);
         rewrite(TARGET, r.capacity, copy_piece, note_end, nullptr);
         EXPECT_EQ(seen, r.pieces) << r.what;
@@ -100,6 +98,7 @@ TEST_F(LineRewrite, PiecesAndTheFileWrittenBack) {
             << r.what << ": the flag starts at 0 and reaches the end hook";
         EXPECT_TRUE(temporary_files().empty()) << r.what;
         EXPECT_EQ(winsim_open_handles(), 0) << r.what;
+        next_row(r.what);
     }
 }
 
@@ -163,8 +162,6 @@ TEST_F(LineRewrite, AnInterruptedRunIsUndoneByTheNext) {
         {"an empty folder", {}, {{"TARGET.INI", "t\r\n"}}, {{"TARGET.INI", "t\r\n"}}, ""},
     };
     for (const auto &r : rows) {
-        winsim_reset();
-        SetUp();
         winsim_make_dir(folder);
         for (const auto &f : r.left)
             winsim_write_file(folder + f.first, f.second);
@@ -179,6 +176,7 @@ TEST_F(LineRewrite, AnInterruptedRunIsUndoneByTheNext) {
             << r.what << ": a file that was gone came back";
         EXPECT_TRUE(temporary_files().empty()) << r.what;
         EXPECT_EQ(winsim_open_handles(), 0) << r.what;
+        next_row(r.what);
     }
 }
 
@@ -237,14 +235,13 @@ TEST_F(LineRewrite, FailuresLeaveTheTargetAsItWas) {
         {"the copy back is cut short by a full disk", "CopyFileA", 2},
     };
     for (const auto &r : rows) {
-        winsim_reset();
-        SetUp();
         winsim_write_file(TARGET, big);
         winsim_fail_call(r.api, r.nth);
         EXPECT_EQ(rewrite(TARGET, 512, copy_piece, append_line_at_end, nullptr), 0) << r.what;
         EXPECT_EQ(winsim_file(TARGET), big) << r.what;
         EXPECT_TRUE(temporary_files().empty()) << r.what;
         EXPECT_EQ(winsim_open_handles(), 0) << r.what;
+        next_row(r.what);
     }
 }
 

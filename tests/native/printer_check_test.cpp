@@ -113,7 +113,6 @@ class PrinterCheck : public VendorSetup {};
 TEST_F(PrinterCheck, DecisionTable) {
     for (const check_case &c : check_cases) {
         SCOPED_TRACE(c.what);
-        new_machine();
         for (const printer_row &p : c.printers)
             winsim_add_printer(p.name, p.port, p.driver, 0);
         if (!c.execute_file.empty())
@@ -140,6 +139,7 @@ TEST_F(PrinterCheck, DecisionTable) {
         EXPECT_EQ(winsim_global_blocks_in_use(), 0);
         EXPECT_EQ(winsim_open_handles(), 0);
         EXPECT_TRUE(winsim_process_starts().empty());
+        next_row(c.what);
     }
 }
 
@@ -156,7 +156,6 @@ TEST_F(PrinterCheck, FailuresShowTheNotFoundMessage) {
     };
     for (const auto &f : failures) {
         SCOPED_TRACE(std::string(f.api) + " #" + std::to_string(f.nth));
-        new_machine();
         winsim_add_printer(NEW_PRINTER, "LPT1:", DRIVER, 0);
         winsim_fail_call(f.api, f.nth);
         winsim_script_boxes({IDOK});
@@ -165,6 +164,7 @@ TEST_F(PrinterCheck, FailuresShowTheNotFoundMessage) {
         ASSERT_EQ(winsim_boxes().size(), 1u);
         EXPECT_EQ(winsim_boxes()[0].text, library_text(8));
         EXPECT_EQ(winsim_global_blocks_in_use(), 0);
+        next_row(std::string(f.api) + " #" + std::to_string(f.nth));
     }
 }
 
@@ -210,7 +210,6 @@ TEST_F(PrinterCheck, NamesThatCannotBeLoadedLeaveTheDecisionToTheUser) {
     } rows[] = {{"the program's name", 5}, {"the product INI file's name", 7}};
     for (const auto &r : rows) {
         SCOPED_TRACE(r.what);
-        new_machine();
         winsim_add_printer(NEW_PRINTER, "LPT1:", DRIVER, 0);
         set_execute_file(PM_PROGRAM);
         winsim_write_file(PM_PROGRAM, "MZ");
@@ -220,6 +219,7 @@ TEST_F(PrinterCheck, NamesThatCannotBeLoadedLeaveTheDecisionToTheUser) {
         EXPECT_EQ(check_printer(NEW_PRINTER), 0);
         ASSERT_EQ(winsim_boxes().size(), 1u);
         EXPECT_EQ(winsim_boxes()[0].text, library_text(3));
+        next_row(r.what);
     }
 }
 

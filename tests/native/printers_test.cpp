@@ -142,8 +142,6 @@ TEST_F(PrinterRemoval, PrintersDriverAndSiblings) {
          {}},
     };
     for (const auto &r : rows) {
-        winsim_reset();
-        SetUp();
         for (const std::string &d : r.drivers_installed)
             winsim_add_printer_driver(d);
         add(r.printers);
@@ -154,6 +152,7 @@ TEST_F(PrinterRemoval, PrintersDriverAndSiblings) {
         EXPECT_EQ(drivers, r.drivers_left) << r.what;
         EXPECT_EQ(winsim_call_count("EnumPrintersA"), r.printers.empty() ? 1 : 2) << r.what;
         expect_key_deleted_and_all_released();
+        next_row(r.what);
     }
 }
 
@@ -167,18 +166,15 @@ TEST_F(PrinterRemoval, SpoolerOrMemoryFailuresKeepTheSetupLibrary) {
     } failures[] = {
         {"EnumPrintersA", 1}, {"GlobalAlloc", 1}, {"GlobalLock", 1}, {"EnumPrintersA", 2}};
     for (const auto &f : failures) {
-        winsim_reset();
-        SetUp();
         add({{"Old fax", "LPT1:", "Orvane", 0, true}, {"Fax", "LPT2:", "Orvane Type2", 0, true}});
         winsim_fail_call(f.api, f.nth);
         EXPECT_EQ(remove_printers_and_driver(), 0) << f.api << " " << f.nth;
         EXPECT_TRUE(winsim_spooler_requests().empty()) << f.api << " " << f.nth;
         EXPECT_EQ(winsim_printers().size(), 2u) << f.api << " " << f.nth;
         expect_key_deleted_and_all_released();
+        next_row(f.api + std::string(" #") + std::to_string(f.nth));
     }
     /* Without any printer the size query succeeds: nothing to examine, nothing to keep. */
-    winsim_reset();
-    SetUp();
     EXPECT_EQ(remove_printers_and_driver(), 1);
 }
 
@@ -186,14 +182,13 @@ TEST_F(PrinterRemoval, SpoolerOrMemoryFailuresKeepTheSetupLibrary) {
  * kept; the driver's own printers still go. */
 TEST_F(PrinterRemoval, SiblingNamesThatCannotBeLoadedKeepTheSetupLibrary) {
     for (int nth : {2, 3}) { /* "Orvane", "Orvane Type1" */
-        winsim_reset();
-        SetUp();
         add({{"Old fax", "LPT1:", "Orvane Type1", 0, true},
              {"Fax", "LPT2:", "Orvane Type2", 0, true}});
         winsim_fail_call("LoadStringA", nth);
         EXPECT_EQ(remove_printers_and_driver(), 0) << nth;
         EXPECT_EQ(winsim_printers(), std::vector<std::string>{"Old fax"}) << nth;
         expect_key_deleted_and_all_released();
+        next_row(std::to_string(nth));
     }
 }
 
@@ -201,8 +196,6 @@ TEST_F(PrinterRemoval, SiblingNamesThatCannotBeLoadedKeepTheSetupLibrary) {
  * itself: nothing of the registry may go, on either kind of platform. */
 TEST_F(PrinterRemoval, DriverKeyNameThatCannotBeLoadedDeletesNoKey) {
     for (bool nt : {false, true}) {
-        winsim_reset();
-        SetUp();
         winsim_reg_set_dword(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows", "v", 1);
         winsim_reg_delete_key_nt(nt);
         add({{"Fax", "LPT1:", "Orvane Type2", 0, true}});
@@ -212,6 +205,7 @@ TEST_F(PrinterRemoval, DriverKeyNameThatCannotBeLoadedDeletesNoKey) {
         EXPECT_EQ(winsim_registry(), registry) << nt;
         EXPECT_EQ(winsim_call_count("RegDeleteKeyA"), 0) << nt;
         EXPECT_TRUE(winsim_printers().empty()) << nt;
+        next_row(nt ? "NT" : "95");
     }
 }
 
@@ -241,8 +235,6 @@ TEST_F(PrinterRemoval, DriverKeySubtreeOnAPlatformThatRefusesKeysWithSubkeys) {
          false},
     };
     for (const auto &r : rows) {
-        winsim_reset();
-        SetUp();
         winsim_reg_delete_key_nt(true);
         for (const std::string &sub : r.subkeys)
             winsim_reg_set_string(HKEY_LOCAL_MACHINE, std::string(DRIVER_KEY) + "\\" + sub, "v",
@@ -258,6 +250,7 @@ TEST_F(PrinterRemoval, DriverKeySubtreeOnAPlatformThatRefusesKeysWithSubkeys) {
             winsim_reg_key_exists(HKEY_LOCAL_MACHINE, std::string(DRIVERS_KEY) + "\\Orvane Type1"))
             << r.what;
         EXPECT_EQ(winsim_open_handles(), 0) << r.what;
+        next_row(r.what);
     }
 }
 

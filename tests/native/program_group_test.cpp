@@ -135,7 +135,6 @@ TEST_F(ProgramGroup, DeletedOnlyWhenTheProgramManagerReportsItEmpty) {
          {quoted_command_for("\x83\x5B\x83\x5D")}},
     };
     for (const group_row &r : rows) {
-        winsim_reset();
         winsim_progman_start();
         for (const group_setup &g : r.groups)
             winsim_progman_add_group(
@@ -145,6 +144,7 @@ TEST_F(ProgramGroup, DeletedOnlyWhenTheProgramManagerReportsItEmpty) {
         EXPECT_EQ(winsim_progman_groups(), r.left) << r.what;
         EXPECT_EQ(winsim_progman_commands(), r.commands) << r.what;
         EXPECT_EQ(winsim_dde_open_objects(), 0) << r.what;
+        next_row(r.what);
     }
 }
 
@@ -190,7 +190,6 @@ TEST_F(ProgramGroup, ItemCountIsTheThirdField) {
          true},
     };
     for (const reply_row &r : rows) {
-        winsim_reset();
         winsim_progman_start();
         winsim_progman_add_group(GROUP, TWO_ITEMS);
         winsim_progman_reply_with(r.reply);
@@ -198,6 +197,7 @@ TEST_F(ProgramGroup, ItemCountIsTheThirdField) {
         remove_program_group();
         EXPECT_EQ(winsim_progman_groups().empty(), r.deleted) << r.what;
         EXPECT_EQ(winsim_progman_commands().size(), r.deleted ? 1u : 0u) << r.what;
+        next_row(r.what);
     }
 }
 
@@ -246,7 +246,6 @@ TEST_F(ProgramGroup, CommaInTheNameNeverShiftsTheCount) {
          true},
     };
     for (const comma_row &r : rows) {
-        winsim_reset();
         winsim_progman_start();
         winsim_progman_add_group(r.folder_name, TWO_ITEMS);
         winsim_progman_reply_with(r.reply);
@@ -259,6 +258,7 @@ TEST_F(ProgramGroup, CommaInTheNameNeverShiftsTheCount) {
                       "[DeleteGroup(\"" + r.folder_name + "\")]" + nul)
                 << r.what;
         }
+        next_row(r.what);
     }
 }
 
@@ -274,7 +274,6 @@ TEST_F(ProgramGroup, EmptyFolderNameKeepsTheGroup) {
         {"a reply with count 0", true, std::string("\"\",C:\\X.GRP,0,1") + '\0'},
     };
     for (const auto &r : rows) {
-        winsim_reset();
         winsim_progman_start();
         winsim_progman_add_group(GROUP, NO_ITEMS);
         if (r.written)
@@ -287,6 +286,7 @@ TEST_F(ProgramGroup, EmptyFolderNameKeepsTheGroup) {
         EXPECT_EQ(winsim_dde_log()[3], "DdeCreateStringHandleA(\"\", 1004) = 0") << r.what;
         EXPECT_EQ(winsim_dde_log()[4], "DdeClientTransaction(request, conv1, 0, CF_TEXT, 1000) = 0")
             << r.what;
+        next_row(r.what);
     }
 }
 
@@ -356,7 +356,6 @@ TEST_F(ProgramGroup, ConversationsThatEndEarly) {
                 true)},
     };
     for (const auto &r : rows) {
-        winsim_reset();
         if (r.setup != 0)
             winsim_progman_start();
         winsim_progman_add_group(
@@ -368,6 +367,7 @@ TEST_F(ProgramGroup, ConversationsThatEndEarly) {
         EXPECT_EQ(winsim_dde_log(), r.log) << r.what;
         EXPECT_EQ(winsim_progman_groups(), names({GROUP})) << r.what;
         EXPECT_EQ(winsim_dde_open_objects(), 0) << r.what;
+        next_row(r.what);
     }
 }
 
@@ -387,7 +387,6 @@ TEST_F(ProgramGroup, FailingDdeCalls) {
         {"DdeGetData", 1, 9, "DdeUninitialize = 1"},
     };
     for (const auto &r : rows) {
-        winsim_reset();
         winsim_progman_start();
         winsim_progman_add_group(GROUP, NO_ITEMS);
         winsim_fail_call(r.api, r.nth);
@@ -398,6 +397,7 @@ TEST_F(ProgramGroup, FailingDdeCalls) {
         ASSERT_EQ(winsim_dde_log().size(), r.log_lines) << r.api << r.nth;
         EXPECT_EQ(winsim_dde_log().back(), r.last_line) << r.api << r.nth;
         EXPECT_EQ(winsim_dde_open_objects(), 0) << r.api << r.nth;
+        next_row(std::string(r.api) + " #" + std::to_string(r.nth));
     }
 }
 

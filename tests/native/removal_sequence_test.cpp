@@ -101,13 +101,12 @@ TEST_F(RemovalSequence, ConfirmationNoCancels) {
 /* Any answer but No goes on, a box that could not be shown (0) included. */
 TEST_F(RemovalSequence, EveryConfirmationAnswerButNoGoesOn) {
     for (int answer : {IDYES, IDOK, IDCANCEL, 0}) {
-        winsim_reset();
-        winsim_write_file(PRODUCT_INI, PRODUCT_INI_TEXT);
         install_child();
         winsim_script_boxes({answer, IDNO});
         EXPECT_EQ(run_uninstaller_line(child_line), 0) << answer;
         ASSERT_EQ(winsim_process_starts().size(), 1u) << answer;
         expect_box_ids({4, 5});
+        next_row(std::to_string(answer));
     }
 }
 
@@ -167,9 +166,6 @@ TEST_F(RemovalSequence, CompletionTestNeedsTheKeyItselfGone) {
                                "[General]\r\nInstallPath=!!!!!!\r\n",
                                "[General]\r\nInstallPath=!!!!\r\n"};
     for (const char *left : leftovers) {
-        winsim_reset();
-        winsim_write_file(PRODUCT_INI, PRODUCT_INI_TEXT);
-        winsim_write_file(SETUP_LIBRARY, "MZ");
         std::string text = left;
         install_child([text](const std::string &) {
             winsim_write_file(PRODUCT_INI, text);
@@ -179,6 +175,7 @@ TEST_F(RemovalSequence, CompletionTestNeedsTheKeyItselfGone) {
         EXPECT_EQ(run_uninstaller_line(child_line), 0) << left;
         expect_box_ids({4});
         EXPECT_TRUE(winsim_file_exists(SETUP_LIBRARY)) << left;
+        next_row(left);
     }
 }
 
@@ -197,8 +194,6 @@ TEST_F(RemovalSequence, CompletionTestThatCannotTellStops) {
         {"the second read of the key fails", "GetPrivateProfileStringA", 5},
     };
     for (const auto &r : rows) {
-        winsim_reset();
-        SetUp();
         install_child([](const std::string &) { return (DWORD)0; }); /* leaves the key */
         winsim_script_boxes({IDYES});
         winsim_fail_call(r.api, r.nth);
@@ -206,10 +201,9 @@ TEST_F(RemovalSequence, CompletionTestThatCannotTellStops) {
         expect_box_ids({4});
         expect_nothing_changed();
         EXPECT_TRUE(winsim_spooler_requests().empty()) << r.what;
+        next_row(r.what);
     }
     /* The same reads with the key gone: both reads agree, and the removal goes on. */
-    winsim_reset();
-    SetUp();
     install_child();
     winsim_script_boxes({IDYES, IDNO});
     EXPECT_EQ(run_uninstaller_line(child_line), 0);
@@ -262,8 +256,6 @@ TEST_F(RemovalSequence, RestartAnswersAndResults) {
         {IDOK, TRUE, 1, true},  {IDNO, TRUE, 0, false},
     };
     for (const auto &c : cases) {
-        winsim_reset();
-        winsim_write_file(PRODUCT_INI, PRODUCT_INI_TEXT);
         install_child();
         winsim_set_restart_result(c.result);
         winsim_script_boxes({IDYES, c.answer});
@@ -273,6 +265,7 @@ TEST_F(RemovalSequence, RestartAnswersAndResults) {
             EXPECT_EQ(winsim_restarts()[0].flags, (UINT)EWX_REBOOT);
             EXPECT_EQ(winsim_restarts()[0].reserved, 0u);
         }
+        next_row(std::to_string(c.answer));
     }
 }
 

@@ -83,7 +83,6 @@ TEST_F(RemovalSteps, EveryStepOnAnInstalledMachine) {
 /* A printer of a sibling driver: the setup library is neither scheduled nor deleted now. */
 TEST_F(RemovalSteps, SiblingPrinterKeepsTheSetupLibraryWhole) {
     for (const char *sibling : {"Orvane", "Orvane Type1"}) {
-        winsim_reset();
         install();
         winsim_add_printer("Old fax", "LPT3:", sibling, 2);
         EXPECT_EQ(run(), 0) << sibling;
@@ -92,6 +91,7 @@ TEST_F(RemovalSteps, SiblingPrinterKeepsTheSetupLibraryWhole) {
                   "[rename]\r\n" + ENTRIES_WITHOUT_LIBRARY + "NUL=C:\\WINDOWS\\OLD.TMP\r\n")
             << sibling;
         EXPECT_EQ(winsim_printers(), (std::vector<std::string>{"Laser", "Old fax"})) << sibling;
+        next_row(sibling);
     }
 }
 
@@ -115,7 +115,6 @@ TEST_F(RemovalSteps, DeviceCountBeforeAndAfter) {
         {"0, the child set 1: stays", true, 0, 1, true, 1, false},
     };
     for (const auto &r : rows) {
-        winsim_reset();
         int child_sets = r.child_sets;
         install([child_sets](const std::string &line) {
             if (child_sets >= 0)
@@ -144,6 +143,7 @@ TEST_F(RemovalSteps, DeviceCountBeforeAndAfter) {
         EXPECT_EQ(winsim_file(SYSTEM_INI), r.device_removed ? SYSTEM_INI_CLEANED : SYSTEM_INI_TEXT)
             << r.what;
         EXPECT_EQ(winsim_file_exists(BACKUP), r.device_removed) << r.what;
+        next_row(r.what);
     }
 }
 

@@ -56,14 +56,13 @@ TEST_F(SharedDevice, StoredValuesAndTheCountTheyGive) {
          bytes("\3\0\0\0"), 0},
     };
     for (const auto &r : rows) {
-        winsim_reset();
-        RemovalStep::SetUp();
-        if (r.key)
-            winsim_reg_set_dword(HKEY_LOCAL_MACHINE, SHARED_DLLS, "C:\\WINDOWS\\SYSTEM\\X.DLL", 9);
+        if (!r.key)
+            RegDeleteKeyA(HKEY_LOCAL_MACHINE, SHARED_DLLS);
         if (r.name)
             winsim_reg_set(HKEY_LOCAL_MACHINE, SHARED_DLLS, r.name, r.type, r.data);
         EXPECT_EQ(read_device_count(), r.count) << r.what;
         EXPECT_EQ(winsim_open_handles(), 0) << r.what;
+        next_row(r.what);
     }
 }
 
@@ -95,8 +94,6 @@ TEST_F(SharedDevice, UnreadableCountReadsZero) {
 TEST_F(SharedDevice, SettingACountStoresADword) {
     const std::string system_ini = "[386Enh]\r\ndevice=hvq.386\r\n";
     for (DWORD n : {5u, 1u, 0x80000000u}) {
-        winsim_reset();
-        SetUp();
         winsim_reg_set(HKEY_LOCAL_MACHINE, SHARED_DLLS, DEVICE, REG_BINARY, "\x09\x00");
         winsim_write_file(SYSTEM_INI, system_ini);
         set_device_count(n);
@@ -110,6 +107,7 @@ TEST_F(SharedDevice, SettingACountStoresADword) {
         EXPECT_EQ(winsim_file(SYSTEM_INI), system_ini) << n;
         EXPECT_FALSE(winsim_file_exists(BACKUP)) << n;
         EXPECT_EQ(winsim_open_handles(), 0) << n;
+        next_row(std::to_string(n));
     }
 }
 
@@ -209,14 +207,13 @@ TEST_F(SharedDevice, SystemIniCleanUp) {
          bytes("[386Enh]\r\na=\0\r\n")},
     };
     for (const auto &r : rows) {
-        winsim_reset();
-        SetUp();
         set_count(1);
         winsim_write_file(SYSTEM_INI, r.before);
         set_device_count(0);
         EXPECT_EQ(winsim_file(SYSTEM_INI), r.after) << r.what;
         EXPECT_EQ(winsim_file(BACKUP), r.before) << r.what;
         EXPECT_TRUE(temporary_files().empty()) << r.what;
+        next_row(r.what);
     }
 }
 
@@ -224,8 +221,6 @@ TEST_F(SharedDevice, SystemIniCleanUp) {
  * system.ini is created, and an earlier backup stays as it is. */
 TEST_F(SharedDevice, NoSystemIni) {
     for (bool earlier_backup : {false, true}) {
-        winsim_reset();
-        SetUp();
         set_count(1);
         if (earlier_backup)
             winsim_write_file(BACKUP, "[386Enh]\r\ndevice=hvq.386\r\n");
@@ -237,6 +232,7 @@ TEST_F(SharedDevice, NoSystemIni) {
             << earlier_backup;
         EXPECT_TRUE(temporary_files().empty()) << earlier_backup;
         EXPECT_EQ(winsim_open_handles(), 0) << earlier_backup;
+        next_row(earlier_backup ? "earlier backup" : "no backup");
     }
 }
 
@@ -263,8 +259,6 @@ TEST_F(SharedDevice, DeviceStaysWhenSystemIniCannotBeCleanedUp) {
     for (const auto &r : rows) {
         for (bool earlier_backup : {false, true}) {
             SCOPED_TRACE(std::string(r.what) + (earlier_backup ? ", earlier backup" : ""));
-            winsim_reset();
-            SetUp();
             set_count(1);
             winsim_write_file(SYSTEM_INI, before);
             if (earlier_backup || r.read_only_backup)
@@ -283,6 +277,7 @@ TEST_F(SharedDevice, DeviceStaysWhenSystemIniCannotBeCleanedUp) {
             else
                 EXPECT_TRUE(!winsim_file_exists(BACKUP) || backup == before) << backup;
             EXPECT_TRUE(temporary_files().empty());
+            next_row("row");
         }
     }
 }
@@ -293,8 +288,6 @@ TEST_F(SharedDevice, NothingToCleanUpKeepsAnEarlierBackup) {
     const std::string clean = "[386Enh]\r\nkeyboard=*vkd\r\n";
     const std::string original = "[386Enh]\r\ndevice=hvq.386\r\nkeyboard=*vkd\r\n";
     for (bool earlier_backup : {false, true}) {
-        winsim_reset();
-        SetUp();
         set_count(1);
         winsim_write_file(SYSTEM_INI, clean);
         if (earlier_backup)
@@ -305,6 +298,7 @@ TEST_F(SharedDevice, NothingToCleanUpKeepsAnEarlierBackup) {
         EXPECT_FALSE(count_value(nullptr, nullptr)) << earlier_backup;
         EXPECT_FALSE(winsim_file_exists(DEVICE)) << earlier_backup;
         EXPECT_TRUE(temporary_files().empty()) << earlier_backup;
+        next_row(earlier_backup ? "earlier backup" : "no backup");
     }
 }
 

@@ -91,7 +91,6 @@ TEST_F(SpoolerConformance, DriverDeletion) {
         {"Missing", nullptr, nullptr, FALSE, ERROR_UNKNOWN_PRINTER_DRIVER},
     };
     for (const auto &r : rows) {
-        winsim_reset();
         winsim_add_printer("Fax 1", "LPT1:", "Orvane Type2");
         winsim_add_printer_driver("Unused");
         SetLastError(0);
@@ -108,6 +107,7 @@ TEST_F(SpoolerConformance, DriverDeletion) {
         if (!r.result)
             left.push_back("Unused");
         EXPECT_EQ(winsim_printer_drivers(), left) << r.driver;
+        next_row("row");
     }
 }
 

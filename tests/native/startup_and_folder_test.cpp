@@ -74,12 +74,12 @@ TEST_F(StartupAndFolder, StartupEntryRemovedFromTheLoadLine) {
         {"a lead byte at the very end", EXE, EXE + std::string(" z\x83"), " Z\x83"},
     };
     for (const startup_row &r : rows) {
-        winsim_reset();
         save_startup(r.execute_file, win_ini(r.load.c_str()));
         remove_startup_entry();
         std::string expected = r.after == "-" ? win_ini(r.load.c_str()) : win_ini(r.after.c_str());
         EXPECT_EQ(winsim_file(WIN_INI), expected) << r.what;
         EXPECT_EQ(winsim_call_count("WriteProfileStringA"), r.after == "-" ? 0 : 1) << r.what;
+        next_row(r.what);
     }
 }
 
@@ -108,7 +108,6 @@ TEST_F(StartupAndFolder, LoadLineThatFilledItsFieldIsLeftAlone) {
         bool written;
     } rows[] = {{509, true}, {510, false}, {511, false}, {600, false}};
     for (const auto &r : rows) {
-        winsim_reset();
         std::string load = std::string(EXE) + " ";
         while (load.size() + 10 <= r.length)
             load += "c:\\x.exe ";
@@ -123,6 +122,7 @@ TEST_F(StartupAndFolder, LoadLineThatFilledItsFieldIsLeftAlone) {
                 c = (char)(c - 'a' + 'A');
         EXPECT_EQ(winsim_file(WIN_INI), win_ini(r.written ? rest.c_str() : load.c_str()))
             << r.length;
+        next_row(std::to_string(r.length));
     }
 }
 
@@ -148,7 +148,6 @@ TEST_F(StartupAndFolder, InstallFolderRemovedOnlyWhenNoProductFileIsLeftAndEmpty
         {"km inside a name", {"akm.txt", "Orvane km.txt"}, false, "C:\\WINDOWS\\SYSTEM"},
     };
     for (const folder_row &r : rows) {
-        winsim_reset();
         winsim_make_dir("C:\\Orvane");
         for (const std::string &entry : r.entries)
             if (entry.back() == '\\')
@@ -161,6 +160,7 @@ TEST_F(StartupAndFolder, InstallFolderRemovedOnlyWhenNoProductFileIsLeftAndEmpty
         EXPECT_EQ(winsim_current_directory(), r.current_directory) << r.what;
         EXPECT_EQ(winsim_list_dir("C:\\Orvane").size(), r.entries.size()) << r.what;
         EXPECT_EQ(winsim_open_handles(), 0) << r.what;
+        next_row(r.what);
     }
 }
 
@@ -178,12 +178,12 @@ TEST_F(StartupAndFolder, InstallPathForms) {
          "C:\\\x83\x49\x83\x8B\x83\x6F\x81\x5B\x83\x93"},
     };
     for (const path_row &r : rows) {
-        winsim_reset();
         winsim_make_dir(r.folder);
         save_settings("[General]\r\nInstallPath=" + r.install_path + "\r\n", win_ini(EXE));
         remove_install_folder();
         EXPECT_FALSE(winsim_dir_exists(r.folder)) << r.what;
         EXPECT_EQ(winsim_current_directory(), "C:\\WINDOWS\\SYSTEM") << r.what;
+        next_row(r.what);
     }
 }
 
@@ -208,7 +208,6 @@ TEST_F(StartupAndFolder, InstallFolderAlreadyGone) {
         {"no product file where the uninstaller runs", "C:\\Temp", "C:\\WINDOWS\\SYSTEM"},
     };
     for (const auto &r : rows) {
-        winsim_reset();
         winsim_make_dir("C:\\Temp");
         save_settings(PRODUCT_INI_TEXT, win_ini(EXE));
         ASSERT_TRUE(SetCurrentDirectoryA(r.current_before));
@@ -217,6 +216,7 @@ TEST_F(StartupAndFolder, InstallFolderAlreadyGone) {
         EXPECT_TRUE(winsim_dir_exists("C:\\Temp")) << r.what;
         EXPECT_FALSE(winsim_dir_exists("C:\\Orvane")) << r.what;
         EXPECT_EQ(winsim_open_handles(), 0) << r.what;
+        next_row(r.what);
     }
 }
 

@@ -87,7 +87,6 @@ TEST_F(VendorSetupEntry, ExportRunsTheLauncherOnlyOnADecisionToInstall) {
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.what);
-        new_machine();
         if (r.port)
             winsim_add_printer(NEW_PRINTER, r.port, DRIVER, 0);
         winsim_reg_set_string(HKEY_CURRENT_USER, "InstallLocationsMRU", "MRUList", "a");
@@ -104,6 +103,7 @@ TEST_F(VendorSetupEntry, ExportRunsTheLauncherOnlyOnADecisionToInstall) {
         if (attempts) {
             EXPECT_EQ(winsim_process_starts()[0].started, r.started);
         }
+        next_row(r.what);
     }
 }
 

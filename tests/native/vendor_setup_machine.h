@@ -53,12 +53,6 @@ class VendorSetup : public Machine {
         EXPECT_TRUE(DllMain(library, DLL_PROCESS_ATTACH, nullptr));
     }
 
-    /* A new machine within one test, for table rows. */
-    void new_machine() {
-        winsim_reset();
-        load_library();
-    }
-
     void TearDown() override {
         EXPECT_EQ(winsim_unscripted_dialogs(), 0)
             << "an open-file dialog came that was not expected";

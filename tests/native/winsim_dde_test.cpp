@@ -17,6 +17,7 @@ class Dde : public Machine {
     DWORD instance = 0;
     void SetUp() override {
         Machine::SetUp();
+        instance = 0;
         ASSERT_EQ(DdeInitializeA(&instance, no_answer, APPCMD_CLIENTONLY, 0),
                   (UINT)DMLERR_NO_ERROR);
     }
@@ -183,9 +184,6 @@ TEST_F(Dde, ProgramManagerCommands) {
         {"", false, {"Main", "A", "A, B", "A (B)"}},
     };
     for (const command_row &r : rows) {
-        winsim_reset();
-        instance = 0;
-        ASSERT_EQ(DdeInitializeA(&instance, no_answer, APPCMD_CLIENTONLY, 0), 0u);
         winsim_progman_start();
         for (const char *name : {"Main", "A", "A, B", "A (B)"})
             winsim_progman_add_group(name, {{"Item", "ITEM.EXE"}});
@@ -195,6 +193,7 @@ TEST_F(Dde, ProgramManagerCommands) {
         ASSERT_EQ(winsim_progman_commands().size(), 1u);
         EXPECT_EQ(winsim_progman_commands()[0], std::string(r.command) + '\0');
         EXPECT_TRUE(DdeUninitialize(instance));
+        next_row("row");
     }
 }
 

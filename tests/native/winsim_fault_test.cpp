@@ -452,7 +452,6 @@ TEST_F(InjectedFailure, EachCallFailsAsOnWindows) {
     for (const failing_call &c : failing_calls()) {
         SCOPED_TRACE(c.api);
         EXPECT_TRUE(winsim_call_can_fail(c.api));
-        winsim_reset();
         c.arrange();
         SetLastError(0);
         int before = winsim_call_count(c.api);
@@ -462,6 +461,7 @@ TEST_F(InjectedFailure, EachCallFailsAsOnWindows) {
         EXPECT_EQ(winsim_open_handles(), 0);
         EXPECT_EQ(winsim_global_blocks_in_use(), 0);
         EXPECT_EQ(winsim_dde_open_objects(), 0);
+        next_row(c.api);
     }
 }
 
@@ -666,13 +666,13 @@ TEST_F(InjectedFailure, CallsThatCannotFailChangeNothing) {
     for (const unfailing_call &c : unfailing_calls()) {
         SCOPED_TRACE(c.api);
         EXPECT_FALSE(winsim_call_can_fail(c.api));
-        winsim_reset();
         winsim_fail_call(c.api, 1);
         c.act();
         EXPECT_GE(winsim_call_count(c.api), 1) << "the call is counted under its own name";
         EXPECT_EQ(winsim_open_handles(), 0);
         EXPECT_EQ(winsim_global_blocks_in_use(), 0);
         EXPECT_EQ(winsim_dde_open_objects(), 0);
+        next_row(c.api);
     }
 }
 
