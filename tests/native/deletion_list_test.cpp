@@ -1,38 +1,32 @@
 /* The deletion list in wininit.ini: where the entries go in every shape of wininit.ini, which
  * files get one, and their short paths. */
-#include "step_machine.h"
+#include "uninstaller_machine.h"
 
 #include "deletion_list.h"
+
+#include <algorithm>
 
 namespace {
 
 const char WININIT[] = "C:\\WINDOWS\\WININIT.INI";
 
-const char *const SYSTEM_FILES[] = {"KMW48.DRV",   "KMW48R.DLL",  "KMW48EX.DLL",
-                                    "KMW48DO.HLP", "KMW48DR.HLP", "KMW48I2.DLL"};
+std::string joined(const std::vector<std::string> &entries) {
+    std::string out;
+    for (const std::string &e : entries)
+        out += e;
+    return out;
+}
 
-/* Every entry, when every product file is there. */
-const std::string ALL_ENTRIES = "NUL=C:\\WINDOWS\\KMW48RMV.EXE\r\n"
-                                "NUL=C:\\WINDOWS\\KMW48.INI\r\n"
-                                "NUL=C:\\WINDOWS\\SYSTEM\\KMW48.DRV\r\n"
-                                "NUL=C:\\WINDOWS\\SYSTEM\\KMW48R.DLL\r\n"
-                                "NUL=C:\\WINDOWS\\SYSTEM\\KMW48EX.DLL\r\n"
-                                "NUL=C:\\WINDOWS\\SYSTEM\\KMW48DO.HLP\r\n"
-                                "NUL=C:\\WINDOWS\\SYSTEM\\KMW48DR.HLP\r\n"
-                                "NUL=C:\\WINDOWS\\SYSTEM\\KMW48I2.DLL\r\n";
-const std::string ENTRIES_WITHOUT_LIBRARY =
-    ALL_ENTRIES.substr(0, ALL_ENTRIES.size() - strlen("NUL=C:\\WINDOWS\\SYSTEM\\KMW48I2.DLL\r\n"));
-
+/* The product's files installed: every entry, and the entries without the setup library's. */
 class DeletionList : public RemovalStep {
   protected:
+    std::string ALL_ENTRIES, ENTRIES_WITHOUT_LIBRARY;
     void SetUp() override {
         RemovalStep::SetUp();
-        install_product_files();
-    }
-    static void install_product_files() {
-        winsim_write_file("C:\\WINDOWS\\KMW48.INI", "[General]\r\n");
-        for (const char *name : SYSTEM_FILES)
-            winsim_write_file(std::string("C:\\WINDOWS\\SYSTEM\\") + name, "MZ");
+        product::install_product_files();
+        winsim_write_file(product::text(product::UNINSTALLER), "MZ uninstaller");
+        ALL_ENTRIES = joined(product::deletion_entries());
+        ENTRIES_WITHOUT_LIBRARY = joined(product::deletion_entries(false));
     }
 };
 
@@ -92,39 +86,27 @@ TEST_F(DeletionList, SetupLibraryKeptOffTheList) {
 }
 
 TEST_F(DeletionList, OnlyExistingFilesGetEntries) {
+    /* Entries by their place in the list: 0 the uninstaller, 1 the INI file, 2 to 7 the files
+     * of the system directory (7 the setup library). */
     struct {
-        std::vector<std::string> missing;
+        std::vector<size_t> missing;
         int keep;
-        std::string entries;
     } rows[] = {
-        {{"C:\\WINDOWS\\KMW48.INI"},
-         0,
-         "NUL=C:\\WINDOWS\\KMW48RMV.EXE\r\n"
-         "NUL=C:\\WINDOWS\\SYSTEM\\KMW48.DRV\r\n"
-         "NUL=C:\\WINDOWS\\SYSTEM\\KMW48R.DLL\r\n"
-         "NUL=C:\\WINDOWS\\SYSTEM\\KMW48EX.DLL\r\n"
-         "NUL=C:\\WINDOWS\\SYSTEM\\KMW48DO.HLP\r\n"
-         "NUL=C:\\WINDOWS\\SYSTEM\\KMW48DR.HLP\r\n"
-         "NUL=C:\\WINDOWS\\SYSTEM\\KMW48I2.DLL\r\n"},
-        {{"C:\\WINDOWS\\SYSTEM\\KMW48.DRV", "C:\\WINDOWS\\SYSTEM\\KMW48DR.HLP"},
-         1,
-         "NUL=C:\\WINDOWS\\KMW48RMV.EXE\r\n"
-         "NUL=C:\\WINDOWS\\KMW48.INI\r\n"
-         "NUL=C:\\WINDOWS\\SYSTEM\\KMW48R.DLL\r\n"
-         "NUL=C:\\WINDOWS\\SYSTEM\\KMW48EX.DLL\r\n"
-         "NUL=C:\\WINDOWS\\SYSTEM\\KMW48DO.HLP\r\n"},
-        {{"C:\\WINDOWS\\KMW48.INI", "C:\\WINDOWS\\SYSTEM\\KMW48.DRV",
-          "C:\\WINDOWS\\SYSTEM\\KMW48R.DLL", "C:\\WINDOWS\\SYSTEM\\KMW48EX.DLL",
-          "C:\\WINDOWS\\SYSTEM\\KMW48DO.HLP", "C:\\WINDOWS\\SYSTEM\\KMW48DR.HLP",
-          "C:\\WINDOWS\\SYSTEM\\KMW48I2.DLL"},
-         0,
-         "NUL=C:\\WINDOWS\\KMW48RMV.EXE\r\n"},
+        {{1}, 0},
+        {{2, 6}, 1},
+        {{1, 2, 3, 4, 5, 6, 7}, 0},
     };
     for (const auto &r : rows) {
-        for (const std::string &path : r.missing)
-            DeleteFileA(path.c_str());
+        std::vector<std::string> entries = product::deletion_entries(r.keep == 0);
+        std::string expected;
+        for (size_t i = 0; i < entries.size(); i++)
+            if (std::find(r.missing.begin(), r.missing.end(), i) == r.missing.end())
+                expected += entries[i];
+        for (size_t i : r.missing)
+            DeleteFileA(i == 1 ? product::text(product::PRODUCT_INI).c_str()
+                               : product::system_file(product::SYSTEM_FILES[i - 2]).c_str());
         write_deletion_list(r.keep);
-        EXPECT_EQ(winsim_file(WININIT), "[rename]\r\n" + r.entries) << r.missing.size();
+        EXPECT_EQ(winsim_file(WININIT), "[rename]\r\n" + expected) << r.missing.size();
         next_row(std::to_string(r.missing.size()));
     }
 }
@@ -145,14 +127,11 @@ TEST_F(DeletionList, ShortPathsForFilesInLongNamedFolders) {
     for (const auto &r : rows) {
         winsim_make_dir("C:\\Program Files\\Orvane Type1");
         start_uninstaller(r.program);
-        DeleteFileA("C:\\WINDOWS\\KMW48.INI");
+        DeleteFileA(product::text(product::PRODUCT_INI).c_str());
         write_deletion_list(1);
-        EXPECT_EQ(winsim_file(WININIT), "[rename]\r\n" + r.entry +
-                                            "NUL=C:\\WINDOWS\\SYSTEM\\KMW48.DRV\r\n"
-                                            "NUL=C:\\WINDOWS\\SYSTEM\\KMW48R.DLL\r\n"
-                                            "NUL=C:\\WINDOWS\\SYSTEM\\KMW48EX.DLL\r\n"
-                                            "NUL=C:\\WINDOWS\\SYSTEM\\KMW48DO.HLP\r\n"
-                                            "NUL=C:\\WINDOWS\\SYSTEM\\KMW48DR.HLP\r\n")
+        std::vector<std::string> entries = product::deletion_entries(false);
+        EXPECT_EQ(winsim_file(WININIT),
+                  "[rename]\r\n" + r.entry + joined({entries.begin() + 2, entries.end()}))
             << r.program;
         next_row(r.program);
     }

@@ -11,8 +11,8 @@
  * as before, as after the clean run, or restorable (kept aside whole for the next run), and a
  * backup SYSTEM.KMW is the original system.ini; and a second run on that machine ends it as
  * one clean run does. */
-#include "child_runs.h"
-#include "installed_machine.h"
+#include "fault_sweep.h"
+#include "uninstaller_machine.h"
 
 #include <stdio.h>
 
@@ -20,34 +20,38 @@
 
 namespace {
 
+using product::text;
+
 struct fault_scenario {
     const char *what;
-    installation setup;
-    bool wininit_exists;
+    product::variant machine;
+    int restart_answer;
 };
 
 const fault_scenario scenarios[] = {
-    {"typical installation: the device goes", TYPICAL_INSTALLATION, true},
+    {"typical installation: the device goes", {}, IDNO},
     {"shared device and sibling printer, print manager and group left, restart accepted",
-     {3, false, false, true, true, true, IDYES},
-     true},
-    {"no wininit.ini yet", TYPICAL_INSTALLATION, false},
+     {.device_count = 3,
+      .removal_deletes_files = false,
+      .sibling_printer = true,
+      .group_has_items = true},
+     IDYES},
+    {"no wininit.ini yet", {.wininit = false}, IDNO},
     {"the removal command does not finish: nothing may change",
-     {1, false, false, false, false, false, IDNO},
-     true},
+     {.removal_deletes_files = false, .removal_completes = false},
+     IDNO},
 };
 
-void install(const fault_scenario &s) {
-    install_product(s.setup);
-    if (!s.wininit_exists)
-        unlink(winsim_host_path(WININIT_INI).c_str());
-}
+const std::string WININIT_INI = std::string(product::WINDIR) + "\\WININIT.INI";
+const std::string WIN_INI = std::string(product::WINDIR) + "\\WIN.INI";
+const std::string SYSTEM_INI = std::string(product::WINDIR) + "\\SYSTEM.INI";
+const std::string SYSTEM_INI_BACKUP = std::string(product::WINDIR) + "\\SYSTEM.KMW";
 
 /* wininit.ini with these deletion entries: after the header of the one there was, or in the
  * one created. */
 std::string wininit_holding(const fault_scenario &s, const std::vector<std::string> &entries) {
-    if (s.wininit_exists)
-        return wininit_with(entries);
+    if (s.machine.wininit)
+        return product::wininit_with(entries);
     std::string text = "[rename]\r\n";
     for (const std::string &e : entries)
         text += e;
@@ -57,13 +61,11 @@ std::string wininit_holding(const fault_scenario &s, const std::vector<std::stri
 struct run_result {
     int exit_code;
     machine_state state;
-    std::vector<std::string> calls;
 };
 
 /* The boxes are answered by what they ask, whatever comes in between. */
-void answer_boxes(const installation &setup) {
+void answer_boxes(int restart_answer) {
     std::string confirm = uninstaller_text(IDS_CONFIRM), restart = uninstaller_text(IDS_RESTART);
-    int restart_answer = setup.restart_answer;
     winsim_answer_boxes([confirm, restart, restart_answer](const winsim_box &box) {
         if (box.text == confirm)
             return IDYES;
@@ -73,25 +75,10 @@ void answer_boxes(const installation &setup) {
     });
 }
 
-/* One removal on a freshly installed machine; `api` empty: no failure. */
-run_result run_removal(const fault_scenario &s, const std::string &api, int nth) {
-    winsim_reset();
-    install(s);
-    answer_boxes(s.setup);
-    if (!api.empty())
-        winsim_fail_call(api, nth);
-    run_result result;
-    result.exit_code = run_installed_uninstaller();
-    result.state = machine_state_now();
-    result.calls = winsim_calls();
-    return result;
-}
-
 /* A run's result through the pipe from its process. */
 std::string pack_result(const run_result &r) {
     std::string out;
     pack_text(std::to_string(r.exit_code), &out);
-    pack_texts(r.calls, &out);
     std::vector<std::string> files;
     for (const auto &f : r.state.files) {
         files.push_back(f.first);
@@ -109,7 +96,6 @@ run_result unpack_result(const std::string &in) {
     run_result r;
     size_t at = 0;
     r.exit_code = std::stoi("0" + unpack_text(in, &at));
-    r.calls = unpack_texts(in, &at);
     std::vector<std::string> files = unpack_texts(in, &at);
     for (size_t i = 0; i + 1 < files.size(); i += 2)
         r.state.files[files[i]] = files[i + 1];
@@ -203,7 +189,7 @@ bool among(const std::string &api, std::initializer_list<const char *> apis) {
 std::map<std::string, std::vector<std::string>> other_contents(const fault_scenario &s,
                                                                const std::string &api) {
     std::map<std::string, std::vector<std::string>> others;
-    std::vector<std::string> entries = deletion_entries(!s.setup.sibling_printer);
+    std::vector<std::string> entries = product::deletion_entries(!s.machine.sibling_printer);
     if (api == "GetShortPathNameA") {
         for (size_t i = 0; i < entries.size(); i++) {
             std::vector<std::string> fewer = entries;
@@ -216,20 +202,18 @@ std::map<std::string, std::vector<std::string>> other_contents(const fault_scena
         others[WININIT_INI].push_back(wininit_holding(s, {entries.begin(), entries.begin() + 2}));
     }
     if (among(api, {"EnumPrintersA", "GlobalAlloc", "GlobalLock", "LoadStringA"}))
-        others[WININIT_INI].push_back(wininit_holding(s, deletion_entries(false)));
+        others[WININIT_INI].push_back(wininit_holding(s, product::deletion_entries(false)));
     if (among(api, {"GetPrivateProfileStringA", "LoadStringA"}))
-        others[WIN_INI].push_back(win_ini_with_load(upper_ascii(INSTALLED_LOAD)));
+        others[WIN_INI].push_back(product::win_ini_text(upper_ascii(text(product::LOAD))));
     return others;
 }
-
-const std::string WORK_FOLDER = "C:\\WINDOWS\\KMW48RMV.TMP";
 
 /* A file the rewrite uses for a while: a "uns????.TMP" of the Windows directory, or anything
  * in the uninstaller's own folder (its temporary files, and the copies kept aside, which the
  * next run puts back). */
 bool is_rewrite_temporary(const std::string &path) {
     const std::string folder = "C:\\WINDOWS\\";
-    if (upper_ascii(path).compare(0, WORK_FOLDER.size() + 1, WORK_FOLDER + "\\") == 0)
+    if (upper_ascii(path).compare(0, strlen(WORK_FOLDER) + 1, std::string(WORK_FOLDER) + "\\") == 0)
         return true;
     if (path.compare(0, folder.size(), folder) != 0)
         return false;
@@ -238,15 +222,9 @@ bool is_rewrite_temporary(const std::string &path) {
            upper_ascii(name.substr(7)) == ".TMP";
 }
 
-/* The checks after one run with `api` #nth failing. */
+/* The checks after one run with `api` failing. */
 void expect_nothing_lost(const fault_scenario &s, const machine_state &before,
-                         const run_result &clean, const run_result &run, const std::string &api,
-                         size_t failed_at) {
-    /* The same calls as the clean run up to the one that failed. */
-    ASSERT_GT(run.calls.size(), failed_at) << "the failing call was not made";
-    EXPECT_TRUE(
-        std::equal(clean.calls.begin(), clean.calls.begin() + failed_at + 1, run.calls.begin()));
-
+                         const run_result &clean, const run_result &run, const std::string &api) {
     /* Files: a temporary file may be left only by a deletion that failed. */
     std::map<std::string, std::string> files = run.state.files;
     int temporaries = 0;
@@ -274,7 +252,7 @@ void expect_nothing_lost(const fault_scenario &s, const machine_state &before,
     std::map<std::string, std::string> registry = registry_items(run.state.registry);
     expect_each_item("registry", registry_items(before.registry),
                      registry_items(clean.state.registry), registry);
-    std::string driver_key = std::string("HKEY_LOCAL_MACHINE\\") + DRIVER_KEY;
+    std::string driver_key = std::string("HKEY_LOCAL_MACHINE\\") + product::DRIVER_KEY;
     std::vector<std::string> driver_lines_before, driver_lines_now;
     for (const std::string &line : before.registry)
         if (registry_line_under(line, driver_key))
@@ -301,11 +279,34 @@ void expect_nothing_lost(const fault_scenario &s, const machine_state &before,
         EXPECT_EQ(box.owner, winsim_desktop_window());
     EXPECT_LE(winsim_process_starts().size(), 1u);
     for (const winsim_process_start &start : winsim_process_starts())
-        EXPECT_EQ(start.command_line, REMOVAL_COMMAND);
+        EXPECT_EQ(start.command_line, text(product::REMOVAL_COMMAND) + " -r");
 
     EXPECT_EQ(winsim_open_handles(), 0);
     EXPECT_EQ(winsim_global_blocks_in_use(), 0);
     EXPECT_EQ(winsim_dde_open_objects(), 0);
+}
+
+int last_exit_code;
+
+/* The runs of a scenario for the sweeps. */
+sweep_runs
+removal_runs(const fault_scenario &s,
+             std::function<std::string(const std::string &, const std::string &)> check) {
+    sweep_runs runs;
+    runs.prepare = [&s] {
+        winsim_reset();
+        product::install_product(s.machine);
+        answer_boxes(s.restart_answer);
+    };
+    runs.run = [] { last_exit_code = run_uninstaller(); };
+    runs.facts = [] {
+        EXPECT_EQ(winsim_open_handles(), 0);
+        EXPECT_EQ(winsim_global_blocks_in_use(), 0);
+        EXPECT_EQ(winsim_dde_open_objects(), 0);
+        return pack_result({last_exit_code, machine_state_now()});
+    };
+    runs.check = check;
+    return runs;
 }
 
 class FaultInjection : public Machine {
@@ -317,64 +318,32 @@ class FaultInjection : public Machine {
 };
 
 TEST_F(FaultInjection, NothingLostWhateverCallFails) {
-    int total_calls = 0, total_runs = 0, failed_runs = 0;
+    sweep_counts total;
     for (const fault_scenario &s : scenarios) {
         SCOPED_TRACE(s.what);
-        winsim_reset();
-        install(s);
+        product::install_product(s.machine);
         const machine_state before = machine_state_now();
-
-        std::string packed;
-        ASSERT_TRUE(run_in_child(
-            [&s] {
-                run_result clean = run_removal(s, "", 0);
-                EXPECT_EQ(winsim_open_handles(), 0);
-                EXPECT_EQ(winsim_global_blocks_in_use(), 0);
-                EXPECT_EQ(winsim_dde_open_objects(), 0);
-                return pack_result(clean);
-            },
-            &packed));
-        const run_result clean = unpack_result(packed);
-        ASSERT_FALSE(clean.calls.empty());
-
-        std::map<std::string, int> seen;
-        int runs = 0;
-        for (size_t i = 0; i < clean.calls.size(); i++) {
-            const std::string api = clean.calls[i];
-            int nth = ++seen[api];
-            if (!winsim_call_can_fail(api))
-                continue; /* such a run is the clean run again */
-            SCOPED_TRACE(api + " #" + std::to_string(nth));
-            bool passed = run_in_child([&] {
-                run_result run = run_removal(s, api, nth);
-                expect_nothing_lost(s, before, clean, run, api, i);
+        sweep_counts counts = sweep_every_failure(
+            s.what, removal_runs(s, [&](const std::string &facts, const std::string &api) {
+                expect_nothing_lost(s, before, unpack_result(facts),
+                                    {last_exit_code, machine_state_now()}, api);
                 return std::string();
-            });
-            runs++;
-            if (!passed)
-                failed_runs++;
-        }
-        printf("[ fault injection ] %s: %zu calls, %d runs (one per call that can fail)\n", s.what,
-               clean.calls.size(), runs);
-        total_calls += (int)clean.calls.size();
-        total_runs += runs;
+            }));
+        total.calls += counts.calls;
+        total.runs += counts.runs;
+        total.failed += counts.failed;
+        next_row(s.what);
     }
-    printf("[ fault injection ] uninstaller: %d calls, %d runs, %d with a fault\n", total_calls,
-           total_runs, failed_runs);
-    RecordProperty("runs", total_runs);
+    printf("[ fault injection ] uninstaller: %d calls, %d runs, %d with a fault\n", total.calls,
+           total.runs, total.failed);
+    RecordProperty("runs", total.runs);
 }
 
 /* ---- Stopped dead ---------------------------------------------------------------------- */
 
-/* A removal stopped dead at `stop_point` (0: never) on the machine as it is. */
-bool run_stopped(const fault_scenario &s, int stop_point) {
-    answer_boxes(s.setup);
-    return winsim_run_until_stop(stop_point, [] { run_installed_uninstaller(); });
-}
-
 /* How a boot file is left by a run that stopped: "as before", "as after the clean run",
- * "restorable" (not yet either, its copy kept aside is), "created" (wininit.ini made for the
- * list, holding only its header), or "" when none of these. */
+ * "created" (wininit.ini made for the list, holding only its header), "restorable" (not yet
+ * either, its copy kept aside is), or "" when none of these. */
 std::string boot_file_state(const fault_scenario &s, const std::string &path,
                             const machine_state &before, const run_result &clean,
                             const machine_state &now) {
@@ -387,14 +356,32 @@ std::string boot_file_state(const fault_scenario &s, const std::string &path,
         return "as before";
     if (content == after)
         return "as after the clean run";
-    std::string aside = item_in(files, upper_ascii(WORK_FOLDER + "\\" + name));
-    /* wininit.ini made for the list, holding only its header */
-    const std::string created = path == WININIT_INI && !s.wininit_exists ? "[rename]\r\n" : was;
+    std::string aside = item_in(files, upper_ascii(std::string(WORK_FOLDER) + "\\" + name));
+    const std::string created = path == WININIT_INI && !s.machine.wininit ? "[rename]\r\n" : was;
     if (content == created)
         return "created";
     if (aside == was || aside == after || aside == created)
         return "restorable";
     return "";
+}
+
+/* What a stop left: each boot file's state, and a backup that is the original system.ini. */
+std::string expect_restorable(const fault_scenario &s, const machine_state &before,
+                              const run_result &clean) {
+    const machine_state stopped = machine_state_now();
+    std::string report;
+    for (const std::string &path : {SYSTEM_INI, WININIT_INI, WIN_INI}) {
+        std::string state = boot_file_state(s, path, before, clean, stopped);
+        EXPECT_NE(state, "") << path << " is neither as before, as after the clean run nor "
+                             << "restorable:\n"
+                             << item_in(by_path(stopped.files), upper_ascii(path));
+        report += path + " " + state + "\n";
+    }
+    std::string backup = item_in(by_path(stopped.files), upper_ascii(SYSTEM_INI_BACKUP));
+    EXPECT_TRUE(backup == ABSENT || backup == product::system_ini_text())
+        << "SYSTEM.KMW is not the original system.ini:\n"
+        << backup;
+    return report;
 }
 
 /* After the second run the machine is as one clean run leaves it, but that wininit.ini may hold
@@ -403,111 +390,65 @@ std::string boot_file_state(const fault_scenario &s, const std::string &path,
  * from above 1 is lowered once more, and the install folder stays, empty, when the first run
  * stopped after the product's removal command had removed InstallPath (the second run cannot
  * know the folder then). */
-void expect_as_after_one_clean_run(const fault_scenario &s, const run_result &clean,
-                                   const machine_state &now, bool *folder_left) {
+std::string expect_as_after_one_clean_run(const fault_scenario &s, const run_result &clean) {
+    const machine_state now = machine_state_now();
     std::map<std::string, std::vector<std::string>> others;
-    std::vector<std::string> entries = deletion_entries(!s.setup.sibling_printer);
+    std::vector<std::string> entries = product::deletion_entries(!s.machine.sibling_printer);
     for (bool library : {true, false}) {
-        std::vector<std::string> twice = deletion_entries(!s.setup.sibling_printer && library);
+        std::vector<std::string> twice =
+            product::deletion_entries(!s.machine.sibling_printer && library);
         twice.insert(twice.end(), entries.begin(), entries.end());
         others[WININIT_INI].push_back(wininit_holding(s, twice));
     }
     expect_each_item("file", by_path(clean.state.files), by_path(clean.state.files),
                      by_path(now.files), by_path(others));
     std::set<std::string> folders = now.folders;
-    *folder_left = !clean.state.folders.count(INSTALL_FOLDER) && folders.erase(INSTALL_FOLDER) != 0;
+    bool folder_left = !clean.state.folders.count(product::INSTALL_FOLDER) &&
+                       folders.erase(product::INSTALL_FOLDER) != 0;
     expect_each_item("folder", as_items(clean.state.folders), as_items(clean.state.folders),
                      as_items(folders));
     std::map<std::string, std::vector<std::string>> lowered;
-    if (s.setup.device_count > 1)
-        for (const auto &item : registry_items({shared_count_line(s.setup.device_count - 2)}))
+    if (s.machine.device_count > 1)
+        for (const auto &item : registry_items({shared_count_line(s.machine.device_count - 2)}))
             lowered[item.first].push_back(item.second);
-    std::map<std::string, std::string> registry = registry_items(now.registry);
     expect_each_item("registry", registry_items(clean.state.registry),
-                     registry_items(clean.state.registry), registry, lowered);
+                     registry_items(clean.state.registry), registry_items(now.registry), lowered);
     EXPECT_EQ(now.printers, clean.state.printers);
     EXPECT_EQ(now.drivers, clean.state.drivers);
     EXPECT_EQ(now.groups, clean.state.groups);
+    EXPECT_TRUE(temporary_files().empty());
+    EXPECT_EQ(winsim_open_handles(), 0);
+    EXPECT_EQ(winsim_global_blocks_in_use(), 0);
+    EXPECT_EQ(winsim_dde_open_objects(), 0);
+    return folder_left ? "install folder left\n" : "";
 }
 
 TEST_F(FaultInjection, StoppedDeadAtAnyPointASecondRunFinishes) {
-    int total_stops = 0, failed_stops = 0, folders_left = 0;
+    sweep_counts total;
     std::map<std::string, int> states;
     for (const fault_scenario &s : scenarios) {
         SCOPED_TRACE(s.what);
-        winsim_reset();
-        install(s);
+        product::install_product(s.machine);
         const machine_state before = machine_state_now();
-        std::string packed;
-        ASSERT_TRUE(run_in_child(
-            [&s] {
-                winsim_reset();
-                install(s);
-                EXPECT_FALSE(run_stopped(s, 0));
-                run_result clean;
-                clean.exit_code = 0;
-                clean.state = machine_state_now();
-                clean.calls.assign((size_t)winsim_stop_points(), "");
-                return pack_result(clean);
+        sweep_counts counts = sweep_every_stop(
+            s.what,
+            removal_runs(s,
+                         [&s](const std::string &facts, const std::string &) {
+                             return expect_as_after_one_clean_run(s, unpack_result(facts));
+                         }),
+            [&](const std::string &facts) {
+                return expect_restorable(s, before, unpack_result(facts));
             },
-            &packed));
-        const run_result clean = unpack_result(packed);
-        const int stop_points = (int)clean.calls.size();
-        ASSERT_GT(stop_points, 0);
-
-        for (int stop = 1; stop <= stop_points; stop++) {
-            SCOPED_TRACE("stopped dead at stop point " + std::to_string(stop));
-            std::string seen;
-            bool passed = run_in_child(
-                [&] {
-                    winsim_reset();
-                    install(s);
-                    EXPECT_TRUE(run_stopped(s, stop));
-                    const machine_state stopped = machine_state_now();
-                    std::string report;
-                    for (const char *path : {SYSTEM_INI, WININIT_INI, WIN_INI}) {
-                        std::string state = boot_file_state(s, path, before, clean, stopped);
-                        EXPECT_NE(state, "") << path << " is neither as before, as after the "
-                                             << "clean run nor restorable:\n"
-                                             << item_in(by_path(stopped.files), upper_ascii(path));
-                        report += std::string(path) + " " + state + "\n";
-                    }
-                    std::string backup =
-                        item_in(by_path(stopped.files), upper_ascii(SYSTEM_INI_BACKUP));
-                    EXPECT_TRUE(backup == ABSENT || backup == INSTALLED_SYSTEM_INI)
-                        << "SYSTEM.KMW is not the original system.ini:\n"
-                        << backup;
-
-                    EXPECT_FALSE(run_stopped(s, 0)) << "the second run";
-                    bool folder_left = false;
-                    expect_as_after_one_clean_run(s, clean, machine_state_now(), &folder_left);
-                    if (folder_left)
-                        report += "install folder left\n";
-                    EXPECT_TRUE(rewrite_temporary_files().empty());
-                    EXPECT_EQ(winsim_open_handles(), 0);
-                    EXPECT_EQ(winsim_global_blocks_in_use(), 0);
-                    EXPECT_EQ(winsim_dde_open_objects(), 0);
-                    return report;
-                },
-                &seen);
-            total_stops++;
-            if (!passed)
-                failed_stops++;
-            size_t at = 0;
-            for (size_t end; (end = seen.find('\n', at)) != std::string::npos; at = end + 1) {
-                std::string line = seen.substr(at, end - at);
-                states[line]++;
-                if (line == "install folder left")
-                    folders_left++;
-            }
-        }
-        printf("[ stopped dead ] %s: %d stop points, each stopped and run again\n", s.what,
-               stop_points);
+            &states);
+        total.calls += counts.calls;
+        total.runs += counts.runs;
+        total.failed += counts.failed;
+        next_row(s.what);
     }
     for (const auto &st : states)
         printf("[ stopped dead ]   %s: %d\n", st.first.c_str(), st.second);
-    printf("[ stopped dead ] uninstaller: %d stops, %d with a fault\n", total_stops, failed_stops);
-    RecordProperty("stops", total_stops);
+    printf("[ stopped dead ] uninstaller: %d stops, %d with a fault\n", total.runs, total.failed);
+    RecordProperty("stops", total.runs);
 }
 
 } // namespace

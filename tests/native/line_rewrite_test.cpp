@@ -1,7 +1,7 @@
 /* The line-file rewrite: pieces as read through the text mode, the file written back byte
  * for byte, the temporary file, and a target that stays as it was whenever the rewrite
  * cannot be completed. */
-#include "step_machine.h"
+#include "uninstaller_machine.h"
 
 #include "line_rewrite.h"
 

@@ -1,15 +1,23 @@
-/* machine.h: the fixture of every native test: a fresh Windows 95/98 machine per test, and
- * the checks at its end that no message box came that the test did not expect and that no
- * expected one failed to come.  A table whose rows each need a machine of their own ends each
- * row with next_row(): the row gets the same final checks as a test, then a fresh machine. */
+/* machine.h: the fixture of every native test, a fresh Windows 95/98 machine of the stand-in
+ * per test (the product is installed from its one description, tests/product/), and what the
+ * tests read back of a machine.
+ *
+ * At its end a test checks that no message box or open-file dialog came that it did not
+ * expect, that every expected one came, and that no handle or memory block is left open.  A
+ * table whose rows each need a machine of their own ends each row with next_row(): the row
+ * gets the same final checks, then a fresh machine. */
 #ifndef TESTS_MACHINE_H
 #define TESTS_MACHINE_H
 
 #include <gtest/gtest.h>
 
+#include "product_builder.h"
 #include "winsim.h"
 
+#include <map>
+#include <set>
 #include <string>
+#include <vector>
 
 class Machine : public ::testing::Test {
   protected:
@@ -17,6 +25,11 @@ class Machine : public ::testing::Test {
     void TearDown() override {
         EXPECT_EQ(winsim_unscripted_boxes(), 0) << "a message box came that was not expected";
         EXPECT_EQ(winsim_unused_answers(), 0) << "an expected message box did not come";
+        EXPECT_EQ(winsim_unscripted_dialogs(), 0)
+            << "an open-file dialog came that was not expected";
+        EXPECT_EQ(winsim_unused_dialog_answers(), 0) << "an expected open-file dialog did not come";
+        EXPECT_EQ(winsim_open_handles(), 0) << "handles left open";
+        EXPECT_EQ(winsim_global_blocks_in_use(), 0) << "memory blocks left allocated";
     }
     /* The end of one row of a table: the fixture's final checks (named by `row`), then a
      * fresh machine set up as for a new test. */
@@ -28,5 +41,122 @@ class Machine : public ::testing::Test {
         SetUp();
     }
 };
+
+/* ---- Texts ---- */
+
+/* A text literal with every byte it holds, zero bytes included. */
+template <size_t N> std::string bytes(const char (&literal)[N]) {
+    return std::string(literal, N - 1);
+}
+
+/* Text-mode lines as the rewrite writes them: each "\n" of `lines` becomes CR LF. */
+inline std::string crlf(const std::string &lines) {
+    std::string out;
+    for (char c : lines) {
+        if (c == '\n')
+            out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+/* ASCII upper-casing, for comparing texts that the removal upper-cases. */
+inline std::string upper_ascii(std::string s) {
+    for (char &c : s)
+        if (c >= 'a' && c <= 'z')
+            c = (char)(c - 'a' + 'A');
+    return s;
+}
+
+/* ---- What a rewrite may leave behind ---- */
+
+const char WORK_FOLDER[] = "C:\\WINDOWS\\KMW48RMV.TMP";
+
+/* Temporary files: "uns????.TMP" in the Windows directory, and the uninstaller's own folder
+ * with whatever it holds. */
+inline std::vector<std::string> temporary_files() {
+    std::vector<std::string> found;
+    for (const std::string &name : winsim_list_dir("C:\\WINDOWS"))
+        if (name.size() == 11 && upper_ascii(name.substr(0, 3)) == "UNS" &&
+            upper_ascii(name.substr(7)) == ".TMP")
+            found.push_back(name);
+    if (winsim_dir_exists(WORK_FOLDER)) {
+        found.push_back("KMW48RMV.TMP\\");
+        for (const std::string &name : winsim_list_dir(WORK_FOLDER))
+            found.push_back("KMW48RMV.TMP\\" + name);
+    }
+    return found;
+}
+
+/* ---- The state of a whole machine ---- */
+
+/* Every file and folder on C:, the registry, the spooler's printers and drivers, the Program
+ * Manager's groups: taken to compare a machine before and after a run. */
+struct machine_state {
+    std::map<std::string, std::string> files; /* by path, with the bytes */
+    std::set<std::string> folders;
+    std::vector<std::string> registry; /* winsim_registry() */
+    std::vector<std::string> printers, drivers, groups;
+};
+
+inline void collect_folder(const std::string &folder, machine_state *state) {
+    for (const std::string &name : winsim_list_dir(folder)) {
+        std::string path = folder + (folder.back() == '\\' ? "" : "\\") + name;
+        if (winsim_dir_exists(path)) {
+            state->folders.insert(path);
+            collect_folder(path, state);
+        } else {
+            state->files[path] = winsim_file(path);
+        }
+    }
+}
+
+inline machine_state machine_state_now() {
+    machine_state state;
+    collect_folder("C:\\", &state);
+    state.registry = winsim_registry();
+    state.printers = winsim_printers();
+    state.drivers = winsim_printer_drivers();
+    state.groups = winsim_progman_groups();
+    return state;
+}
+
+/* Every file byte for byte, every folder, the whole registry, the spooler and the groups. */
+inline void expect_machine(const machine_state &actual, const machine_state &expected) {
+    for (const auto &f : expected.files) {
+        auto it = actual.files.find(f.first);
+        if (it == actual.files.end())
+            ADD_FAILURE() << f.first << " is missing";
+        else
+            EXPECT_EQ(it->second, f.second) << f.first;
+    }
+    for (const auto &f : actual.files)
+        EXPECT_TRUE(expected.files.count(f.first)) << f.first << " should not be there";
+    EXPECT_EQ(actual.folders, expected.folders);
+    EXPECT_EQ(actual.registry, expected.registry);
+    EXPECT_EQ(actual.printers, expected.printers);
+    EXPECT_EQ(actual.drivers, expected.drivers);
+    EXPECT_EQ(actual.groups, expected.groups);
+}
+
+/* Registry lines under a key (the key's own line included). */
+inline bool registry_line_under(const std::string &line, const std::string &key_path) {
+    for (const char *kind : {"key ", "value "}) {
+        std::string head = kind + key_path;
+        if (line.compare(0, head.size(), head) == 0 &&
+            (line.size() == head.size() || line[head.size()] == '\\' || line[head.size()] == ' '))
+            return true;
+    }
+    return false;
+}
+
+/* The registry line of the device's shared count as winsim_registry() lists it. */
+inline std::string shared_count_line(unsigned long n) {
+    char hex[48];
+    snprintf(hex, sizeof hex, " %02X %02X %02X %02X", (unsigned)(n & 0xFF),
+             (unsigned)((n >> 8) & 0xFF), (unsigned)((n >> 16) & 0xFF), (unsigned)((n >> 24) & 0xFF));
+    return std::string("value HKEY_LOCAL_MACHINE\\") + product::SHARED_DLLS_KEY + " [" +
+           product::text(product::DEVICE) + "] type 4 =" + hex;
+}
 
 #endif

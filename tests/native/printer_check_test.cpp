@@ -191,7 +191,7 @@ TEST_F(PrinterCheck, ProbeReadsExecuteFileFromTheWindowsDirectory) {
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.ini_file);
-        DeleteFileA(PRODUCT_INI);
+        DeleteFileA(product::text(product::PRODUCT_INI).c_str());
         SetCurrentDirectoryA("C:\\WINDOWS");
         winsim_write_file(r.ini_file, "[General]\r\nExecuteFile=C:\\ORVANE\\KMW48PM.EXE\r\n");
         load_library_strings();

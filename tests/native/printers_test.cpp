@@ -1,13 +1,12 @@
 /* Printer and driver removal: which printers go, the driver deletion request after each, the
  * sibling drivers' printers, and the driver's registry key on both kinds of platform. */
-#include "step_machine.h"
+#include "uninstaller_machine.h"
 
 #include "printers.h"
 
 namespace {
 
-const char DRIVER_KEY[] =
-    "System\\CurrentControlSet\\control\\Print\\Environments\\Windows 4.0\\Drivers\\Orvane Type2";
+using product::DRIVER_KEY;
 const char DRIVERS_KEY[] =
     "System\\CurrentControlSet\\control\\Print\\Environments\\Windows 4.0\\Drivers";
 
@@ -256,7 +255,7 @@ TEST_F(PrinterRemoval, DriverKeySubtreeOnAPlatformThatRefusesKeysWithSubkeys) {
 
 TEST_F(PrinterRemoval, MissingDriverKeyIsNoObstacle) {
     winsim_reset();
-    start_uninstaller(UNINSTALLER_PATH);
+    start_uninstaller(product::text(product::UNINSTALLER));
     winsim_reg_delete_key_nt(true);
     winsim_add_printer("Fax", "LPT1:", "Orvane Type2");
     EXPECT_EQ(remove_printers_and_driver(), 1);

@@ -8,13 +8,14 @@
 
 namespace {
 
+/* The product installed; the product's removal command removes its settings and files. */
 class RemovalSequence : public Machine {
   protected:
+    machine_state before;
     void SetUp() override {
         Machine::SetUp();
-        winsim_write_file(PRODUCT_INI, PRODUCT_INI_TEXT);
-        winsim_write_file(SETUP_LIBRARY, "MZ library");
-        winsim_write_file("C:\\WINDOWS\\WIN.INI", "[windows]\r\nload=C:\\Orvane\\KMW48PM.EXE\r\n");
+        product::install_product();
+        before = machine_state_now();
     }
 
     /* One box as the uninstaller shows it: caption 1, owner the desktop. */
@@ -34,21 +35,33 @@ class RemovalSequence : public Machine {
             EXPECT_EQ(boxes[i].text, uninstaller_text(ids[i])) << "box " << i;
     }
 
-    /* Nothing of the machine changed: the INI file, the library, no child, no restart. */
+    /* Nothing of the machine changed, and no restart was asked for. */
     void expect_nothing_changed() {
-        EXPECT_EQ(winsim_file(PRODUCT_INI), PRODUCT_INI_TEXT);
-        EXPECT_TRUE(winsim_file_exists(SETUP_LIBRARY));
+        expect_machine(machine_state_now(), before);
         EXPECT_TRUE(winsim_restarts().empty());
+    }
+
+    /* The machine installed afresh as `v` says. */
+    void install(const product::variant &v) {
+        winsim_reset();
+        product::install_product(v);
+        before = machine_state_now();
+    }
+
+    /* The removal command does `run` instead of what the product's does. */
+    static void removal_command_does(winsim_program run) {
+        winsim_install_program(product::text(product::REMOVAL_COMMAND), run);
     }
 };
 
-const std::string child_line = std::string(UNINSTALLER_PATH) + " " + CHILD_PATH + " -r";
+DWORD leaves_the_key(const std::string &) {
+    return 0;
+}
 
 TEST_F(RemovalSequence, PrintManagerRunningStopsBeforeAnything) {
-    install_child();
     winsim_open_window(uninstaller_text(6));
     winsim_script_boxes({IDOK, IDOK});
-    EXPECT_EQ(run_uninstaller_line(child_line), 0);
+    EXPECT_EQ(run_uninstaller(), 0);
     expect_box(0, 13, 0x10);
     expect_box(1, 2, 0x40);
     EXPECT_EQ(winsim_boxes().size(), 2u);
@@ -59,7 +72,7 @@ TEST_F(RemovalSequence, PrintManagerRunningStopsBeforeAnything) {
 TEST_F(RemovalSequence, PrintManagerCheckComesBeforeTheEmptyCommandLineCheck) {
     winsim_open_window(uninstaller_text(6));
     winsim_script_boxes({IDOK, IDOK});
-    EXPECT_EQ(run_uninstaller_line(""), 0);
+    EXPECT_EQ(run_uninstaller(""), 0);
     expect_box_ids({13, 2});
     expect_nothing_changed();
 }
@@ -67,31 +80,28 @@ TEST_F(RemovalSequence, PrintManagerCheckComesBeforeTheEmptyCommandLineCheck) {
 TEST_F(RemovalSequence, PrintManagerTitleMatchesIgnoringLetterCase) {
     winsim_open_window("ORVANE TYPE2 " + uninstaller_text(6).substr(13));
     winsim_script_boxes({IDOK, IDOK});
-    EXPECT_EQ(run_uninstaller_line(child_line), 0);
+    EXPECT_EQ(run_uninstaller(), 0);
     expect_box_ids({13, 2});
 }
 
 TEST_F(RemovalSequence, AnotherWindowDoesNotStopTheRun) {
-    install_child();
     winsim_open_window(uninstaller_text(6) + " ");
     winsim_open_window(uninstaller_text(1));
     winsim_script_boxes({IDNO, IDOK});
-    EXPECT_EQ(run_uninstaller_line(child_line), 0);
+    EXPECT_EQ(run_uninstaller(), 0);
     expect_box_ids({4, 2});
 }
 
 TEST_F(RemovalSequence, EmptyCommandLineEndsSilently) {
-    install_child();
-    EXPECT_EQ(run_uninstaller_line(""), 0);
+    EXPECT_EQ(run_uninstaller(""), 0);
     EXPECT_TRUE(winsim_boxes().empty());
     EXPECT_TRUE(winsim_process_starts().empty());
     expect_nothing_changed();
 }
 
 TEST_F(RemovalSequence, ConfirmationNoCancels) {
-    install_child();
     winsim_script_boxes({IDNO, IDOK});
-    EXPECT_EQ(run_uninstaller_line(child_line), 0);
+    EXPECT_EQ(run_uninstaller(), 0);
     expect_box(0, 4, 0x34);
     expect_box(1, 2, 0x40);
     EXPECT_TRUE(winsim_process_starts().empty());
@@ -101,41 +111,20 @@ TEST_F(RemovalSequence, ConfirmationNoCancels) {
 /* Any answer but No goes on, a box that could not be shown (0) included. */
 TEST_F(RemovalSequence, EveryConfirmationAnswerButNoGoesOn) {
     for (int answer : {IDYES, IDOK, IDCANCEL, 0}) {
-        install_child();
         winsim_script_boxes({answer, IDNO});
-        EXPECT_EQ(run_uninstaller_line(child_line), 0) << answer;
+        EXPECT_EQ(run_uninstaller(), 0) << answer;
         ASSERT_EQ(winsim_process_starts().size(), 1u) << answer;
         expect_box_ids({4, 5});
         next_row(std::to_string(answer));
     }
 }
 
-TEST_F(RemovalSequence, ChildIsStartedAsTheRemovalCommandAndWaitedFor) {
-    std::string seen;
-    install_child([&](const std::string &line) {
-        seen = line;
-        return remove_install_path_key(line);
-    });
-    winsim_script_boxes({IDYES, IDNO});
-    EXPECT_EQ(run_uninstaller_line(child_line), 0);
-    ASSERT_EQ(winsim_process_starts().size(), 1u);
-    const winsim_process_start &start = winsim_process_starts()[0];
-    EXPECT_EQ(seen, std::string(CHILD_PATH) + " -r");
-    EXPECT_EQ(start.command_line, std::string(CHILD_PATH) + " -r");
-    EXPECT_FALSE(start.had_application_name);
-    EXPECT_FALSE(start.inherit_handles);
-    EXPECT_EQ(start.creation_flags, 0u);
-    EXPECT_TRUE(start.had_environment);
-    EXPECT_FALSE(start.had_current_directory);
-    EXPECT_EQ(start.startup_size, (DWORD)sizeof(STARTUPINFOA));
-    EXPECT_TRUE(start.waited);
-    EXPECT_EQ(winsim_open_handles(), 0);
-}
-
 TEST_F(RemovalSequence, ChildThatCannotStartIsReportedAndTheCompletionTestDecides) {
-    /* No child program installed: the start fails.  The key is still there: silent end. */
+    /* No removal command where the command line names it: the start fails.  The key is still
+     * there: silent end. */
+    install({.removal_command = false});
     winsim_script_boxes({IDYES, IDOK});
-    EXPECT_EQ(run_uninstaller_line(child_line), 0);
+    EXPECT_EQ(run_uninstaller(), 0);
     expect_box(0, 4, 0x34);
     expect_box(1, 3, 0x10);
     EXPECT_EQ(winsim_boxes().size(), 2u);
@@ -143,17 +132,18 @@ TEST_F(RemovalSequence, ChildThatCannotStartIsReportedAndTheCompletionTestDecide
 }
 
 TEST_F(RemovalSequence, ChildThatCannotStartWithTheKeyAlreadyGoneStillRemoves) {
-    winsim_write_file(PRODUCT_INI, "[General]\r\nExecuteFile=C:\\Orvane\\KMW48PM.EXE\r\n");
+    install({.removal_command = false});
+    WritePrivateProfileStringA("General", "InstallPath", nullptr, "KMW48.INI");
     winsim_script_boxes({IDYES, IDOK, IDNO});
-    EXPECT_EQ(run_uninstaller_line(child_line), 0);
+    EXPECT_EQ(run_uninstaller(), 0);
     expect_box_ids({4, 3, 5});
-    EXPECT_FALSE(winsim_file_exists(SETUP_LIBRARY));
+    EXPECT_FALSE(winsim_file_exists(product::text(product::SETUP_LIBRARY)));
 }
 
 TEST_F(RemovalSequence, KeyStillPresentAfterTheChildEndsSilently) {
-    install_child([](const std::string &) { return (DWORD)0; });
+    removal_command_does(leaves_the_key);
     winsim_script_boxes({IDYES});
-    EXPECT_EQ(run_uninstaller_line(child_line), 0);
+    EXPECT_EQ(run_uninstaller(), 0);
     expect_box_ids({4});
     EXPECT_EQ(winsim_process_starts().size(), 1u);
     expect_nothing_changed();
@@ -167,14 +157,14 @@ TEST_F(RemovalSequence, CompletionTestNeedsTheKeyItselfGone) {
                                "[General]\r\nInstallPath=!!!!\r\n"};
     for (const char *left : leftovers) {
         std::string text = left;
-        install_child([text](const std::string &) {
-            winsim_write_file(PRODUCT_INI, text);
+        removal_command_does([text](const std::string &) {
+            winsim_write_file(product::text(product::PRODUCT_INI), text);
             return (DWORD)0;
         });
         winsim_script_boxes({IDYES});
-        EXPECT_EQ(run_uninstaller_line(child_line), 0) << left;
+        EXPECT_EQ(run_uninstaller(), 0) << left;
         expect_box_ids({4});
-        EXPECT_TRUE(winsim_file_exists(SETUP_LIBRARY)) << left;
+        EXPECT_TRUE(winsim_file_exists(product::text(product::SETUP_LIBRARY))) << left;
         next_row(left);
     }
 }
@@ -194,20 +184,19 @@ TEST_F(RemovalSequence, CompletionTestThatCannotTellStops) {
         {"the second read of the key fails", "GetPrivateProfileStringA", 5},
     };
     for (const auto &r : rows) {
-        install_child([](const std::string &) { return (DWORD)0; }); /* leaves the key */
+        removal_command_does(leaves_the_key);
         winsim_script_boxes({IDYES});
         winsim_fail_call(r.api, r.nth);
-        EXPECT_EQ(run_uninstaller_line(child_line), 0) << r.what;
+        EXPECT_EQ(run_uninstaller(), 0) << r.what;
         expect_box_ids({4});
         expect_nothing_changed();
         EXPECT_TRUE(winsim_spooler_requests().empty()) << r.what;
         next_row(r.what);
     }
     /* The same reads with the key gone: both reads agree, and the removal goes on. */
-    install_child();
     winsim_script_boxes({IDYES, IDNO});
-    EXPECT_EQ(run_uninstaller_line(child_line), 0);
-    EXPECT_FALSE(winsim_file_exists(SETUP_LIBRARY));
+    EXPECT_EQ(run_uninstaller(), 0);
+    EXPECT_FALSE(winsim_file_exists(product::text(product::SETUP_LIBRARY)));
     /* What the rows count on: before the wait for the child, four strings were loaded (the INI
      * file's name, the print manager's title, the confirmation's text and caption) and three
      * settings read; the completion test makes the next two loads and reads. */
@@ -224,22 +213,21 @@ TEST_F(RemovalSequence, CompletionTestThatCannotTellStops) {
 }
 
 TEST_F(RemovalSequence, CompletionHoldsWhenTheChildDeletesTheWholeIniFile) {
-    install_child([](const std::string &) {
-        DeleteFileA(PRODUCT_INI);
+    removal_command_does([](const std::string &) {
+        DeleteFileA(product::text(product::PRODUCT_INI).c_str());
         return (DWORD)0;
     });
     winsim_script_boxes({IDYES, IDNO});
-    EXPECT_EQ(run_uninstaller_line(child_line), 0);
+    EXPECT_EQ(run_uninstaller(), 0);
     expect_box_ids({4, 5});
-    EXPECT_FALSE(winsim_file_exists(SETUP_LIBRARY));
+    EXPECT_FALSE(winsim_file_exists(product::text(product::SETUP_LIBRARY)));
 }
 
 TEST_F(RemovalSequence, KeyGoneDeletesTheSetupLibraryAndRestartNoEndsWithZero) {
-    install_child();
     winsim_script_boxes({IDYES, IDNO});
-    EXPECT_EQ(run_uninstaller_line(child_line), 0);
+    EXPECT_EQ(run_uninstaller(), 0);
     expect_box(1, 5, 0x24);
-    EXPECT_FALSE(winsim_file_exists(SETUP_LIBRARY));
+    EXPECT_FALSE(winsim_file_exists(product::text(product::SETUP_LIBRARY)));
     EXPECT_TRUE(winsim_restarts().empty());
 }
 
@@ -256,10 +244,9 @@ TEST_F(RemovalSequence, RestartAnswersAndResults) {
         {IDOK, TRUE, 1, true},  {IDNO, TRUE, 0, false},
     };
     for (const auto &c : cases) {
-        install_child();
         winsim_set_restart_result(c.result);
         winsim_script_boxes({IDYES, c.answer});
-        EXPECT_EQ(run_uninstaller_line(child_line), c.exit_code) << c.answer;
+        EXPECT_EQ(run_uninstaller(), c.exit_code) << c.answer;
         ASSERT_EQ(winsim_restarts().size(), c.restarted ? 1u : 0u) << c.answer;
         if (c.restarted) {
             EXPECT_EQ(winsim_restarts()[0].flags, (UINT)EWX_REBOOT);
@@ -270,35 +257,18 @@ TEST_F(RemovalSequence, RestartAnswersAndResults) {
 }
 
 TEST_F(RemovalSequence, MissingSetupLibraryIsNoObstacle) {
-    DeleteFileA(SETUP_LIBRARY);
-    install_child();
+    DeleteFileA(product::text(product::SETUP_LIBRARY).c_str());
     winsim_script_boxes({IDYES, IDNO});
-    EXPECT_EQ(run_uninstaller_line(child_line), 0);
+    EXPECT_EQ(run_uninstaller(), 0);
     expect_box_ids({4, 5});
 }
 
-TEST_F(RemovalSequence, SettingsAreTheOnesReadBeforeTheChildRan) {
-    install_child([](const std::string &) {
-        DeleteFileA(PRODUCT_INI);
-        winsim_write_file("C:\\WINDOWS\\WIN.INI", "[windows]\r\nload=\r\n");
-        return (DWORD)0;
-    });
-    winsim_script_boxes({IDYES, IDNO});
-    EXPECT_EQ(run_uninstaller_line(child_line), 0);
-    EXPECT_STREQ(saved.ini_name, "KMW48.INI");
-    EXPECT_STREQ(saved.install_path, "C:\\Orvane");
-    EXPECT_STREQ(saved.folder_name, "Orvane Type2");
-    /* The start-up entry removal upper-cases these two in place. */
-    EXPECT_EQ(upper_ascii(saved.execute_file), "C:\\ORVANE\\KMW48PM.EXE");
-    EXPECT_EQ(upper_ascii(saved.startup_list), "C:\\ORVANE\\KMW48PM.EXE");
-}
-
 TEST_F(RemovalSequence, MissingSettingsAreSavedEmpty) {
-    winsim_write_file(PRODUCT_INI, "[General]\r\nInstallPath=C:\\Orvane\r\n");
+    winsim_write_file(product::text(product::PRODUCT_INI),
+                      "[General]\r\nInstallPath=C:\\Orvane\r\n");
     DeleteFileA("C:\\WINDOWS\\WIN.INI");
-    install_child();
     winsim_script_boxes({IDYES, IDNO});
-    run_uninstaller_line(child_line);
+    run_uninstaller();
     EXPECT_STREQ(saved.execute_file, "");
     EXPECT_STREQ(saved.folder_name, "");
     EXPECT_STREQ(saved.startup_list, "");
@@ -308,27 +278,27 @@ TEST_F(RemovalSequence, MissingSettingsAreSavedEmpty) {
 TEST_F(RemovalSequence, OverlongSettingsAreCutAtTheirCapacity) {
     std::string long_path = "C:\\" + std::string(600, 'p');
     std::string long_name(300, 'n');
-    winsim_write_file(PRODUCT_INI, "[General]\r\nInstallPath=" + long_path +
-                                       "\r\nFolderName=" + long_name + "\r\n");
-    install_child();
+    winsim_write_file(product::text(product::PRODUCT_INI), "[General]\r\nInstallPath=" + long_path +
+                                                               "\r\nFolderName=" + long_name +
+                                                               "\r\n");
     winsim_script_boxes({IDYES, IDNO});
-    run_uninstaller_line(child_line);
+    run_uninstaller();
     EXPECT_EQ(std::string(saved.install_path), long_path.substr(0, 511));
     EXPECT_EQ(std::string(saved.folder_name), long_name.substr(0, 255));
 }
 
 /* The command line is split at its first blank, even inside the program's own path. */
 TEST_F(RemovalSequence, ProgramPathWithABlankSplitsThere) {
-    install_child();
     winsim_script_boxes({IDYES, IDOK});
-    std::string line = std::string("C:\\Program Files\\kmw48rmv.exe ") + CHILD_PATH;
+    std::string child = product::text(product::REMOVAL_COMMAND);
+    std::string line = std::string("C:\\Program Files\\kmw48rmv.exe ") + child;
     HINSTANCE instance =
         winsim_start_program("C:\\Program Files\\kmw48rmv.exe", kmw48rmv_strings, line);
+    before = machine_state_now(); /* with the program's own file */
     char empty[] = "";
     EXPECT_EQ(WinMain(instance, nullptr, empty, 1), 0);
     ASSERT_EQ(winsim_process_starts().size(), 1u);
-    EXPECT_EQ(winsim_process_starts()[0].command_line,
-              std::string("Files\\kmw48rmv.exe ") + CHILD_PATH);
+    EXPECT_EQ(winsim_process_starts()[0].command_line, std::string("Files\\kmw48rmv.exe ") + child);
     EXPECT_FALSE(winsim_process_starts()[0].started);
     expect_box_ids({4, 3});
     expect_nothing_changed();
@@ -337,18 +307,16 @@ TEST_F(RemovalSequence, ProgramPathWithABlankSplitsThere) {
 /* A command line without any blank has no child command: reported as a start that failed,
  * and the completion test still runs. */
 TEST_F(RemovalSequence, CommandLineWithoutBlankHasNoChild) {
-    install_child();
     winsim_script_boxes({IDYES, IDOK});
-    EXPECT_EQ(run_uninstaller_line(UNINSTALLER_PATH), 0);
+    EXPECT_EQ(run_uninstaller(product::text(product::UNINSTALLER)), 0);
     EXPECT_TRUE(winsim_process_starts().empty());
     expect_box_ids({4, 3});
     expect_nothing_changed();
 }
 
 TEST_F(RemovalSequence, CommandLineEndingInABlankStartsNothing) {
-    install_child();
     winsim_script_boxes({IDYES, IDOK});
-    EXPECT_EQ(run_uninstaller_line(std::string(UNINSTALLER_PATH) + " "), 0);
+    EXPECT_EQ(run_uninstaller(product::text(product::UNINSTALLER) + " "), 0);
     ASSERT_EQ(winsim_process_starts().size(), 1u);
     EXPECT_FALSE(winsim_process_starts()[0].started);
     expect_box_ids({4, 3});

@@ -6,22 +6,21 @@
  * driver changed; nothing but the setup program was started, and nothing where the user
  * declined; every box and dialog belongs to the library; no handle or memory block is left
  * open. */
-#include "child_runs.h"
-#include "machine_state.h"
+#include "fault_sweep.h"
 #include "vendor_setup_machine.h"
 
 #include <stdio.h>
 
 namespace {
 
-const char MRU_KEY[] = "InstallLocationsMRU";
-const char SETUP_PROGRAM[] = "C:\\DISK1\\PMSETUP.EXE";
+const char *const SETUP_PROGRAM = product::SETUP_PROGRAM;
+const char WRONG_PROGRAM[] = "C:\\Setup\\SETUP.EXE";
 
 struct setup_scenario {
     const char *what;
     const char *port;                         /* of the printer just installed */
     bool print_manager_installed;             /* the product INI file names it, and it is there */
-    bool recent_location;                     /* InstallLocationsMRU names C:\DISK1\ */
+    bool recent_location;                     /* InstallLocationsMRU names C:\Setup\ */
     std::vector<winsim_dialog_answer> dialog; /* what the user picks when the dialog comes */
     int overwrite_answer;                     /* to the question whether to overwrite */
 };
@@ -37,7 +36,7 @@ const setup_scenario scenarios[] = {
      "LPT1:",
      false,
      false,
-     {winsim_choose("C:\\DISK1\\SETUP.EXE"), winsim_choose("C:\\DISK1\\pmsetup.exe")},
+     {winsim_choose(WRONG_PROGRAM), winsim_choose(SETUP_PROGRAM)},
      IDYES},
     {"network port (install anyway: Yes), most recent install location",
      NET_PORT,
@@ -56,27 +55,17 @@ const setup_scenario scenarios[] = {
 /* The machine as the printer-installation host leaves it, and the library loaded. */
 void prepare(const setup_scenario &s) {
     winsim_reset();
+    product::install_for_library(s.print_manager_installed, s.recent_location);
+    winsim_write_file(WRONG_PROGRAM, "MZ other setup");
     winsim_add_printer("Laser", "LPT2:", "HP LaserJet 4L", 0);
     winsim_add_printer(NEW_PRINTER, s.port, DRIVER, 0);
-    winsim_write_file(PRODUCT_INI, "[General]\r\nExecuteFile=C:\\ORVANE\\KMW48PM.EXE\r\n"
-                                   "InstallPath=C:\\ORVANE\r\n");
-    if (s.print_manager_installed)
-        winsim_write_file(PM_PROGRAM, "MZ print manager");
-    if (s.recent_location) {
-        winsim_reg_set_string(HKEY_CURRENT_USER, MRU_KEY, "MRUList", "ba");
-        winsim_reg_set_string(HKEY_CURRENT_USER, MRU_KEY, "a", "C:\\OLD\\");
-        winsim_reg_set_string(HKEY_CURRENT_USER, MRU_KEY, "b", "C:\\DISK1\\");
-    }
-    winsim_write_file(SETUP_PROGRAM, "MZ setup");
-    winsim_write_file("C:\\DISK1\\SETUP.EXE", "MZ other setup");
-    winsim_write_file(HOST_PATH, "MZ host");
-    winsim_write_file(LIBRARY_PATH, "MZ library");
 }
 
 /* The host loads the library and calls its export; every question is answered Yes. */
 int call_setup(const setup_scenario &s) {
-    winsim_start_program(HOST_PATH, nullptr, HOST_PATH);
-    HINSTANCE library = winsim_load_library(LIBRARY_PATH, kmw48i2_strings);
+    std::string host = product::text(product::LIBRARY_HOST);
+    winsim_start_program(host, nullptr, host);
+    HINSTANCE library = winsim_load_library(product::text(product::SETUP_LIBRARY), kmw48i2_strings);
     memset(chosen_file, 0, sizeof chosen_file);
     DllMain(library, DLL_PROCESS_ATTACH, nullptr);
     std::string network = library_text(2), overwrite = library_text(3);
@@ -98,7 +87,7 @@ void expect_nothing_changed(const machine_state &before, std::string program, in
                             const std::string &failed_api) {
     if (program.empty() && (failed_api == "GetPrivateProfileStringA" ||
                             failed_api == "SetCurrentDirectoryA" || failed_api == "FindFirstFileA"))
-        program = SETUP_PROGRAM;
+        program = winsim_short_path(SETUP_PROGRAM);
     expect_machine(machine_state_now(), before);
 
     bool start_failed = false;
@@ -138,69 +127,41 @@ class SetupFaultInjection : public Machine {
     }
 };
 
+int last_result;
+
 TEST_F(SetupFaultInjection, NothingChangesWhateverCallFails) {
-    int total_calls = 0, total_runs = 0, failed_runs = 0;
+    sweep_counts total;
     for (const setup_scenario &s : scenarios) {
         SCOPED_TRACE(s.what);
         prepare(s);
         const machine_state before = machine_state_now();
-
-        /* The clean run: its calls, and the program it starts. */
-        std::string packed;
-        ASSERT_TRUE(run_in_child(
-            [&] {
-                prepare(s);
-                int result = call_setup(s);
-                EXPECT_EQ(result, 0);
-                EXPECT_EQ(winsim_unscripted_dialogs(), 0);
-                EXPECT_EQ(winsim_process_starts().size(), s.overwrite_answer == IDNO ? 0u : 1u);
-                std::string out;
-                pack_texts(winsim_calls(), &out);
-                pack_text(winsim_process_starts().size() == 1
-                              ? winsim_process_starts()[0].command_line
-                              : std::string(),
-                          &out);
-                expect_nothing_changed(before, winsim_process_starts().empty() ? "" : SETUP_PROGRAM,
-                                       result, "");
-                return out;
-            },
-            &packed));
-        size_t at = 0;
-        const std::vector<std::string> calls = unpack_texts(packed, &at);
-        const std::string program = unpack_text(packed, &at);
-        ASSERT_EQ(program, s.overwrite_answer == IDNO ? "" : SETUP_PROGRAM);
-
-        std::map<std::string, int> seen;
-        int runs = 0;
-        for (size_t i = 0; i < calls.size(); i++) {
-            const std::string api = calls[i];
-            int nth = ++seen[api];
-            if (!winsim_call_can_fail(api))
-                continue; /* such a run is the clean run again */
-            SCOPED_TRACE(api + " #" + std::to_string(nth));
-            bool passed = run_in_child([&] {
-                prepare(s);
-                winsim_fail_call(api, nth);
-                int result = call_setup(s);
-                std::vector<std::string> made = winsim_calls();
-                EXPECT_TRUE(made.size() > i &&
-                            std::equal(calls.begin(), calls.begin() + i + 1, made.begin()))
-                    << "the same calls as the clean run up to the one that failed";
-                expect_nothing_changed(before, program, result, api);
-                return std::string();
-            });
-            runs++;
-            if (!passed)
-                failed_runs++;
-        }
-        printf("[ fault injection ] %s: %zu calls, %d runs (one per call that can fail)\n", s.what,
-               calls.size(), runs);
-        total_calls += (int)calls.size();
-        total_runs += runs;
+        sweep_runs runs;
+        runs.prepare = [&s] { prepare(s); };
+        runs.run = [&s] { last_result = call_setup(s); };
+        /* The clean run: the program it starts (its command line), checked as any run. */
+        runs.facts = [&] {
+            EXPECT_EQ(last_result, 0);
+            EXPECT_EQ(winsim_process_starts().size(), s.overwrite_answer == IDNO ? 0u : 1u);
+            std::string program = winsim_process_starts().size() == 1
+                                      ? winsim_process_starts()[0].command_line
+                                      : std::string();
+            EXPECT_EQ(program, s.overwrite_answer == IDNO ? "" : winsim_short_path(SETUP_PROGRAM));
+            expect_nothing_changed(before, program, last_result, "");
+            return program;
+        };
+        runs.check = [&](const std::string &program, const std::string &api) {
+            expect_nothing_changed(before, program, last_result, api);
+            return std::string();
+        };
+        sweep_counts counts = sweep_every_failure(s.what, runs);
+        total.calls += counts.calls;
+        total.runs += counts.runs;
+        total.failed += counts.failed;
+        next_row(s.what);
     }
-    printf("[ fault injection ] OrvaneSetup: %d calls, %d runs, %d with a fault\n", total_calls,
-           total_runs, failed_runs);
-    RecordProperty("runs", total_runs);
+    printf("[ fault injection ] OrvaneSetup: %d calls, %d runs, %d with a fault\n", total.calls,
+           total.runs, total.failed);
+    RecordProperty("runs", total.runs);
 }
 
 } // namespace

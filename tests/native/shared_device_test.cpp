@@ -1,6 +1,6 @@
 /* The shared count of the virtual device hvq.386: how stored values read, how the count is
  * set, and the device's removal at 0 with the clean-up of system.ini. */
-#include "step_machine.h"
+#include "uninstaller_machine.h"
 
 #include "shared_device.h"
 

@@ -12,7 +12,10 @@
 namespace {
 
 const char WIN_INI[] = "C:\\WINDOWS\\WIN.INI";
+/* The rows' product: installed in C:\Orvane. */
 const char EXE[] = "C:\\Orvane\\KMW48PM.EXE";
+const char SETTINGS[] = "[General]\r\nExecuteFile=C:\\Orvane\\KMW48PM.EXE\r\n"
+                        "InstallPath=C:\\Orvane\r\nFolderName=Orvane Type2\r\n";
 
 /* win.ini around a load line; `load` null leaves the key out. */
 std::string win_ini(const char *load) {
@@ -26,9 +29,10 @@ class StartupAndFolder : public Machine {
   protected:
     /* Saves the settings as the uninstaller does at its start. */
     void save_settings(const std::string &product_ini, const std::string &win_ini_text) {
-        winsim_write_file(PRODUCT_INI, product_ini);
+        winsim_write_file(product::text(product::PRODUCT_INI), product_ini);
         winsim_write_file(WIN_INI, win_ini_text);
-        program_instance = winsim_start_program(UNINSTALLER_PATH, kmw48rmv_strings, "x");
+        program_instance =
+            winsim_start_program(product::text(product::UNINSTALLER), kmw48rmv_strings, "x");
         read_saved_settings();
     }
     void save_startup(const std::string &execute_file, const std::string &win_ini_text) {
@@ -154,7 +158,7 @@ TEST_F(StartupAndFolder, InstallFolderRemovedOnlyWhenNoProductFileIsLeftAndEmpty
                 winsim_make_dir("C:\\Orvane\\" + entry);
             else
                 winsim_write_file("C:\\Orvane\\" + entry, "x");
-        save_settings(PRODUCT_INI_TEXT, win_ini(EXE));
+        save_settings(SETTINGS, win_ini(EXE));
         remove_install_folder();
         EXPECT_EQ(winsim_dir_exists("C:\\Orvane"), !r.removed) << r.what;
         EXPECT_EQ(winsim_current_directory(), r.current_directory) << r.what;
@@ -209,7 +213,7 @@ TEST_F(StartupAndFolder, InstallFolderAlreadyGone) {
     };
     for (const auto &r : rows) {
         winsim_make_dir("C:\\Temp");
-        save_settings(PRODUCT_INI_TEXT, win_ini(EXE));
+        save_settings(SETTINGS, win_ini(EXE));
         ASSERT_TRUE(SetCurrentDirectoryA(r.current_before));
         remove_install_folder();
         EXPECT_EQ(winsim_current_directory(), r.current_after) << r.what;

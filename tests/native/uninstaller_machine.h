@@ -1,9 +1,12 @@
-/* uninstaller_machine.h: a machine with the product installed, and the uninstaller run as
- * Windows would start it. */
+/* uninstaller_machine.h: the uninstaller on a machine of the stand-in: started as Windows
+ * starts it (its module, its command line, its string table), for whole runs, or as the
+ * running program while single removal steps are called (RemovalStep). */
 #ifndef TESTS_UNINSTALLER_MACHINE_H
 #define TESTS_UNINSTALLER_MACHINE_H
 
 #include "machine.h"
+
+#include "messages.h"
 
 #include <string>
 
@@ -16,40 +19,32 @@ inline std::string uninstaller_text(unsigned id) {
     return utf8 ? winsim_ansi(utf8) : std::string();
 }
 
-const char UNINSTALLER_PATH[] = "C:\\WINDOWS\\kmw48rmv.exe";
-const char CHILD_PATH[] = "C:\\WINDOWS\\UNINST.EXE";
-const char PRODUCT_INI[] = "C:\\WINDOWS\\KMW48.INI";
-const char SETUP_LIBRARY[] = "C:\\WINDOWS\\SYSTEM\\KMW48I2.DLL";
+/* The uninstaller's command line as Windows gives it: its path, a blank, the product's own
+ * removal command with its arguments. */
+inline std::string removal_command_line() {
+    return product::text(product::UNINSTALLER) + " " + product::text(product::REMOVAL_COMMAND) +
+           " -r";
+}
 
-const char PRODUCT_INI_TEXT[] = "[General]\r\n"
-                                "ExecuteFile=C:\\Orvane\\KMW48PM.EXE\r\n"
-                                "InstallPath=C:\\Orvane\r\n"
-                                "FolderName=Orvane Type2\r\n";
-
-/* Runs the uninstaller with the command line "C:\WINDOWS\kmw48rmv.exe <child>" (or the
- * whole `command_line` given) and returns its exit code. */
-inline int run_uninstaller_line(const std::string &command_line) {
-    HINSTANCE instance = winsim_start_program(UNINSTALLER_PATH, kmw48rmv_strings, command_line);
+/* Runs the uninstaller, installed where the product puts it, with `command_line` (the whole
+ * line, program path included), and returns its exit code. */
+inline int run_uninstaller(const std::string &command_line = removal_command_line(),
+                           const std::string &program = product::text(product::UNINSTALLER)) {
+    HINSTANCE instance = winsim_start_program(program, kmw48rmv_strings, command_line);
     char empty[] = "";
     return WinMain(instance, nullptr, empty, 1);
 }
 
-/* Removes the completion key, as the product's own removal command does. */
-inline DWORD remove_install_path_key(const std::string &) {
-    WritePrivateProfileStringA("General", "InstallPath", nullptr, "KMW48.INI");
-    return 0;
-}
-
-/* ASCII upper-casing, for comparing texts that the removal upper-cases in place. */
-inline std::string upper_ascii(std::string s) {
-    for (char &c : s)
-        if (c >= 'a' && c <= 'z')
-            c = (char)(c - 'a' + 'A');
-    return s;
-}
-
-inline void install_child(winsim_program run = remove_install_path_key) {
-    winsim_install_program(CHILD_PATH, run);
-}
+/* The uninstaller is the running program: its string table is loaded for the steps. */
+class RemovalStep : public Machine {
+  protected:
+    void SetUp() override {
+        Machine::SetUp();
+        start_uninstaller(product::text(product::UNINSTALLER));
+    }
+    static void start_uninstaller(const std::string &path) {
+        program_instance = winsim_start_program(path, kmw48rmv_strings, removal_command_line());
+    }
+};
 
 #endif

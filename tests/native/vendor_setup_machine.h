@@ -1,5 +1,5 @@
-/* vendor_setup_machine.h: a machine on which the printer-installation host has loaded the
- * vendor-setup library, and the library's export called as the host calls it. */
+/* vendor_setup_machine.h: the vendor-setup library on a machine of the stand-in: loaded into
+ * the printer-installation host and attached, and its export called as the host calls it. */
 #ifndef TESTS_VENDOR_SETUP_MACHINE_H
 #define TESTS_VENDOR_SETUP_MACHINE_H
 
@@ -22,14 +22,12 @@ inline std::string library_text(unsigned id) {
     return utf8 ? winsim_ansi(utf8) : std::string();
 }
 
-const char LIBRARY_PATH[] = "C:\\WINDOWS\\SYSTEM\\KMW48I2.DLL";
-const char HOST_PATH[] = "C:\\WINDOWS\\RUNDLL32.EXE";
-const char PRODUCT_INI[] = "C:\\WINDOWS\\KMW48.INI";
-const char DRIVER[] = "Orvane Type2";
+using product::DRIVER;
+const char NEW_PRINTER[] = "Orvane Fax"; /* the printer just installed */
+const char NET_PORT[] = "\\\\SERVER\\FAX";
+/* A print manager's folder and program, for the rows that name one in the INI file. */
 const char PM_FOLDER[] = "C:\\ORVANE";
 const char PM_PROGRAM[] = "C:\\ORVANE\\KMW48PM.EXE";
-const char NEW_PRINTER[] = "Orvane Fax";
-const char NET_PORT[] = "\\\\SERVER\\FAX";
 const HWND HOST_WINDOW = (HWND)(uintptr_t)0x4711;
 
 const char CANCEL_TEXT[] = "Setup process cancelled. \nYou may install the print manager by "
@@ -47,19 +45,11 @@ class VendorSetup : public Machine {
     /* The host running, the library loaded into it and attached.  A freshly loaded library's
      * chosen-file buffer is empty. */
     void load_library() {
-        winsim_start_program(HOST_PATH, nullptr, HOST_PATH);
-        library = winsim_load_library(LIBRARY_PATH, kmw48i2_strings);
+        std::string host = product::text(product::LIBRARY_HOST);
+        winsim_start_program(host, nullptr, host);
+        library = winsim_load_library(product::text(product::SETUP_LIBRARY), kmw48i2_strings);
         memset(chosen_file, 0, sizeof chosen_file);
         EXPECT_TRUE(DllMain(library, DLL_PROCESS_ATTACH, nullptr));
-    }
-
-    void TearDown() override {
-        EXPECT_EQ(winsim_unscripted_dialogs(), 0)
-            << "an open-file dialog came that was not expected";
-        EXPECT_EQ(winsim_unused_dialog_answers(), 0) << "an expected open-file dialog did not come";
-        EXPECT_EQ(winsim_open_handles(), 0) << "handles left open";
-        EXPECT_EQ(winsim_global_blocks_in_use(), 0) << "printer list left allocated";
-        Machine::TearDown();
     }
 
     /* Calls the export as the host does: its window, junk in the reserved arguments. */
@@ -69,8 +59,9 @@ class VendorSetup : public Machine {
 
     /* The product INI file with the given ExecuteFile (ANSI bytes). */
     void set_execute_file(const std::string &execute_file) {
-        winsim_write_file(PRODUCT_INI, "[General]\r\nExecuteFile=" + execute_file +
-                                           "\r\nInstallPath=C:\\ORVANE\r\n");
+        winsim_write_file(product::text(product::PRODUCT_INI),
+                          "[General]\r\nExecuteFile=" + execute_file +
+                              "\r\nInstallPath=C:\\ORVANE\r\n");
     }
 };
 

@@ -44,6 +44,9 @@ bool winsim_dir_exists(const std::string &windows_path);
 void winsim_make_dir(const std::string &windows_path); /* with missing parents */
 std::vector<std::string> winsim_list_dir(const std::string &windows_path);
 void winsim_set_read_only(const std::string &windows_path, bool read_only);
+/* The short (8.3) form of an existing absolute path, as GetShortPathNameA gives it; "" when
+ * the path does not exist.  Not a call of the program's: it is not counted. */
+std::string winsim_short_path(const std::string &windows_path);
 
 /* ---- ANSI code page ------------------------------------------------------------ */
 std::string winsim_ansi(const std::string &utf8); /* UTF-8 to the ANSI code page (932) */

@@ -153,6 +153,19 @@ void reset_files() {
 
 using namespace winsim;
 
+std::string winsim_short_path(const std::string &path) {
+    resolved_path r = resolve(path);
+    if (!r.valid || !host_exists(r.host))
+        return "";
+    std::string host = winsim_drive_root();
+    std::string out = "C:\\";
+    for (size_t i = 0; i < r.components.size(); i++) {
+        out += (i ? "\\" : "") + short_name(host, r.components[i]);
+        host += "/" + r.components[i];
+    }
+    return out;
+}
+
 extern "C" {
 
 UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT capacity) {

@@ -1,0 +1,273 @@
+/* product_builder.h: machines of the stand-in with the Orvane Type2 product installed, built
+ * from the product's one description (installed_product.json, as installed_product.h), for
+ * the native tests and the fuzz targets.
+ *
+ * install_product(variant) installs all of it: the product's files, its INI file, system.ini
+ * with the device lines, win.ini with the print manager in its load line, a wininit.ini of an
+ * earlier setup, the device's shared count, the driver's registry key, the printers, the
+ * Program Manager's groups, and the product's own removal command.  A test says only how its
+ * machine differs, through the fields of the variant, e.g.
+ *     install_product({.device_count = 3, .sibling_printer = true});
+ * The parts (install_product_files, install_boot_files, ...) serve the tests of single steps.
+ * The machine's Windows directory is C:\WINDOWS, its system directory C:\WINDOWS\SYSTEM. */
+#ifndef TESTS_PRODUCT_BUILDER_H
+#define TESTS_PRODUCT_BUILDER_H
+
+#include "installed_product.h"
+#include "winsim.h"
+
+#include <string>
+#include <vector>
+
+namespace product {
+
+const char WINDIR[] = "C:\\WINDOWS";
+const char SYSDIR[] = "C:\\WINDOWS\\SYSTEM";
+
+/* How a machine differs from the typical installation. */
+struct variant {
+    bool removal_command = true;               /* the product's removal command is there to start */
+    unsigned long device_count = DEVICE_COUNT; /* shared count of hvq.386 */
+    bool device_counted = true;                /* the count's value is stored at all */
+    long removal_sets_count = -1;      /* the product's removal command: -1 leaves the count,
+                                          -2 deletes its value, else sets it to this */
+    bool removal_deletes_files = true; /* ... deletes the print manager and the readme */
+    bool removal_completes = true;     /* ... removes InstallPath (else the removal stops) */
+    bool removal_deletes_ini = false;  /* ... deletes the whole INI file instead */
+    bool removal_clears_load = false;  /* ... empties win.ini's load line */
+    bool sibling_printer = false;      /* a printer of the sibling driver "Orvane Type1" */
+    bool group_has_items = false;      /* the product's group still holds its items */
+    bool program_manager = true;       /* a Program Manager answers over DDE */
+    bool wininit = true;               /* a wininit.ini of an earlier setup */
+};
+
+inline std::string replace_all(std::string text, const std::string &from, const std::string &to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+/* The install folder's short path, as the machine named it when the product was installed. */
+inline std::string &install_short() {
+    static std::string path;
+    return path;
+}
+
+/* A text of the description for this machine: its templates filled in. */
+inline std::string text(const std::string &description_text) {
+    if (install_short().empty())
+        install_short() = winsim_short_path(INSTALL_FOLDER);
+    std::string out = replace_all(description_text, "{load}", LOAD);
+    out = replace_all(out, "{windir}", WINDIR);
+    out = replace_all(out, "{sysdir}", SYSDIR);
+    out = replace_all(out, "{install_short}", install_short());
+    return replace_all(out, "{folder_name}", FOLDER_NAME);
+}
+
+inline std::string system_file(const char *name) {
+    return std::string(SYSDIR) + "\\" + name;
+}
+
+inline std::string install_folder_file(const char *name) {
+    return std::string(INSTALL_FOLDER) + "\\" + name;
+}
+
+/* system.ini as installed, or as the removal leaves it (the device lines of [386Enh] gone). */
+inline std::string system_ini_text(bool cleaned = false) {
+    std::string out;
+    for (const system_ini_line &line : SYSTEM_INI)
+        if (!cleaned || !line.goes)
+            out += std::string(line.text) + "\r\n";
+    return out;
+}
+
+/* win.ini with this load line. */
+inline std::string win_ini_text(const std::string &load) {
+    return replace_all(text(WIN_INI_TEXT), text(LOAD), load);
+}
+
+/* The deletion entries, in their order, by short path: the uninstaller, the INI file, the
+ * product's files in the system directory (the setup library's last). */
+inline std::vector<std::string> deletion_entries(bool with_setup_library = true) {
+    std::string uninstaller = text(UNINSTALLER);
+    size_t slash = uninstaller.rfind('\\');
+    auto upper = [](std::string s) {
+        for (char &c : s)
+            if (c >= 'a' && c <= 'z')
+                c = (char)(c - 'a' + 'A');
+        return s;
+    };
+    std::vector<std::string> entries = {"NUL=" + winsim_short_path(uninstaller.substr(0, slash)) +
+                                            "\\" + upper(uninstaller.substr(slash + 1)) + "\r\n",
+                                        "NUL=" + upper(text(PRODUCT_INI)) + "\r\n"};
+    for (const char *name : SYSTEM_FILES)
+        entries.push_back("NUL=" + std::string(SYSDIR) + "\\" + name + "\r\n");
+    if (!with_setup_library)
+        entries.pop_back();
+    return entries;
+}
+
+/* The earlier setup's wininit.ini with `entries` right after its header. */
+inline std::string wininit_with(const std::vector<std::string> &entries) {
+    std::string earlier = text(WININIT_TEXT);
+    size_t header_end = earlier.find('\n') + 1;
+    std::string out = earlier.substr(0, header_end);
+    for (const std::string &e : entries)
+        out += e;
+    return out + earlier.substr(header_end);
+}
+
+inline void set_device_count(unsigned long n) {
+    winsim_reg_set_dword(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY, text(DEVICE), n);
+}
+
+/* ---- The parts ---- */
+
+/* The product's files: the install folder with the print manager, the INI file, the driver's
+ * files and the setup library, the devices; and other programs' files. */
+inline void install_product_files() {
+    for (const text_pair &file : INSTALL_FOLDER_FILES)
+        winsim_write_file(install_folder_file(file.first), file.second);
+    install_short() = winsim_short_path(INSTALL_FOLDER);
+    winsim_write_file(text(PRODUCT_INI), text(PRODUCT_INI_TEXT));
+    for (const char *name : SYSTEM_FILES)
+        winsim_write_file(system_file(name), std::string("MZ ") + name);
+    winsim_write_file(text(DEVICE), "MZ hvq.386 virtual device");
+    winsim_write_file(text(OTHER_DEVICE), "MZ hvqn.386 virtual device");
+    for (const text_pair &file : OTHER_FILES)
+        winsim_write_file(text(file.first), file.second);
+}
+
+/* system.ini with the device lines, win.ini starting the print manager, and (when the variant
+ * says so) an earlier setup's wininit.ini. */
+inline void install_boot_files(const variant &v = {}) {
+    winsim_write_file(std::string(WINDIR) + "\\SYSTEM.INI", system_ini_text());
+    winsim_write_file(std::string(WINDIR) + "\\WIN.INI", text(WIN_INI_TEXT));
+    if (v.wininit)
+        winsim_write_file(std::string(WINDIR) + "\\WININIT.INI", text(WININIT_TEXT));
+}
+
+/* The shared counts, the driver's key with its subkeys, and other programs' keys. */
+inline void install_registry(const variant &v = {}) {
+    if (v.device_counted)
+        set_device_count(v.device_count);
+    winsim_reg_set_dword(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY, text(OTHER_SHARED_COUNT.file),
+                         OTHER_SHARED_COUNT.count);
+    for (const registry_value &value : DRIVER_KEY_VALUES) {
+        std::string key = std::string(DRIVER_KEY) + (value.subkey[0] ? "\\" : "") + value.subkey;
+        if (value.text)
+            winsim_reg_set_string(HKEY_LOCAL_MACHINE, key, value.name, value.text);
+        else
+            winsim_reg_set_dword(HKEY_LOCAL_MACHINE, key, value.name, value.dword);
+    }
+    winsim_reg_set_string(HKEY_LOCAL_MACHINE, OTHER_DRIVER_KEY.key, OTHER_DRIVER_KEY.name,
+                          OTHER_DRIVER_KEY.value);
+    for (const registry_entry &entry : OTHER_REGISTRY)
+        winsim_reg_set_string(std::string(entry.root) == "HKCU" ? HKEY_CURRENT_USER
+                                                                : HKEY_LOCAL_MACHINE,
+                              entry.key, entry.name, entry.value);
+}
+
+inline void add_printer(const printer_info &p) {
+    winsim_add_printer(p.name, p.port, p.driver, p.jobs);
+}
+
+inline void install_printers(const variant &v = {}) {
+    for (const printer_info &p : PRINTERS)
+        add_printer(p);
+    if (v.sibling_printer)
+        add_printer(SIBLING_PRINTER);
+}
+
+inline std::vector<winsim_progman_item> items_of(const text_pair *items, unsigned long count) {
+    std::vector<winsim_progman_item> out;
+    for (unsigned long i = 0; i < count; i++)
+        out.push_back({items[i].first, text(items[i].second)});
+    return out;
+}
+
+/* The Program Manager with another program's group and the product's group. */
+inline void install_groups(const variant &v = {}) {
+    if (!v.program_manager)
+        return;
+    winsim_progman_start();
+    winsim_progman_add_group(OTHER_GROUP.name, items_of(OTHER_GROUP.items, OTHER_GROUP.item_count));
+    winsim_progman_add_group(
+        FOLDER_NAME, v.group_has_items ? items_of(PRODUCT_GROUP_ITEMS, PRODUCT_GROUP_ITEMS_COUNT)
+                                       : std::vector<winsim_progman_item>());
+}
+
+/* The product's own removal command, as the product ships it: it removes the product's
+ * settings (the completion key), and as the variant says its files and its use of the
+ * device.  It works through the platform like any program. */
+inline winsim_program removal_command(const variant &v = {}) {
+    return [v](const std::string &) -> DWORD {
+        if (v.removal_deletes_files)
+            for (const text_pair &file : INSTALL_FOLDER_FILES)
+                DeleteFileA(install_folder_file(file.first).c_str());
+        if (v.removal_sets_count != -1) {
+            HKEY key;
+            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY, 0, KEY_ALL_ACCESS, &key) ==
+                ERROR_SUCCESS) {
+                DWORD count = (DWORD)v.removal_sets_count;
+                std::string device = text(DEVICE);
+                if (v.removal_sets_count == -2)
+                    RegDeleteValueA(key, device.c_str());
+                else
+                    RegSetValueExA(key, device.c_str(), 0, REG_DWORD, (const BYTE *)&count,
+                                   sizeof count);
+                RegCloseKey(key);
+            }
+        }
+        if (v.removal_clears_load)
+            WriteProfileStringA("windows", "load", "");
+        if (v.removal_completes)
+            WritePrivateProfileStringA("General", "InstallPath", nullptr, "KMW48.INI");
+        if (v.removal_deletes_ini)
+            DeleteFileA(text(PRODUCT_INI).c_str());
+        return 0;
+    };
+}
+
+inline void install_removal_command(const variant &v = {}) {
+    winsim_install_program(text(REMOVAL_COMMAND), removal_command(v));
+}
+
+/* The whole product, as its setup leaves the machine (on a machine just reset). */
+inline void install_product(const variant &v = {}) {
+    install_product_files();
+    winsim_write_file(text(UNINSTALLER), "MZ uninstaller");
+    install_boot_files(v);
+    install_registry(v);
+    install_printers(v);
+    install_groups(v);
+    if (v.removal_command)
+        install_removal_command(v);
+}
+
+/* ---- The vendor-setup library's machine ---- */
+
+/* The machine right after a printer of the driver was installed, before the printers are
+ * added: the printer-installation host and the library, the setup program and (when
+ * `recent_location`) the most recent install location naming its folder, the product INI file
+ * naming the print manager, and the print manager's program when `print_manager_installed`. */
+inline void install_for_library(bool print_manager_installed = false, bool recent_location = true) {
+    winsim_write_file(text(LIBRARY_HOST), "MZ host");
+    winsim_write_file(text(SETUP_LIBRARY), "MZ library");
+    winsim_write_file(SETUP_PROGRAM, "MZ setup");
+    if (recent_location)
+        for (const text_pair &value : RECENT_LOCATIONS)
+            winsim_reg_set_string(HKEY_CURRENT_USER, RECENT_LOCATIONS_KEY, value.first,
+                                  value.second);
+    if (print_manager_installed)
+        for (const text_pair &file : INSTALL_FOLDER_FILES)
+            winsim_write_file(install_folder_file(file.first), file.second);
+    else
+        winsim_make_dir(INSTALL_FOLDER);
+    install_short() = winsim_short_path(INSTALL_FOLDER);
+    winsim_write_file(text(PRODUCT_INI), text(PRODUCT_INI_TEXT));
+}
+
+} // namespace product
+
+#endif
