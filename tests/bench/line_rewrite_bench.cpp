@@ -11,7 +11,7 @@
  *       clean-up (elapsed and processor time), the time of a plain CopyFileA of the same file
  *       (it makes three), and the program's peak resident memory.  Nothing of the file is held in
  * memory outside the system's own buffers. */
-#include "winsim.h"
+#include "product_builder.h"
 
 #include "messages.h"
 #include "shared_device.h"
@@ -28,8 +28,6 @@ extern const winsim_string_row kmw48rmv_strings[];
 
 namespace {
 
-const char SHARED_DLLS[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-const char DEVICE[] = "C:\\WINDOWS\\SYSTEM\\hvq.386";
 
 unsigned long long random_state = 88172645463325252ull;
 unsigned next_random(unsigned below) {
@@ -121,10 +119,11 @@ double cpu_seconds() {
 
 int rewrite(const char *input, const char *result) {
     winsim_reset();
-    program_instance = winsim_start_program("C:\\WINDOWS\\KMW48RMV.EXE", kmw48rmv_strings,
-                                            "C:\\WINDOWS\\KMW48RMV.EXE X");
-    winsim_reg_set_dword(HKEY_LOCAL_MACHINE, SHARED_DLLS, DEVICE, 1);
-    winsim_write_file(DEVICE, "MZ device");
+    std::string uninstaller = product::text(product::UNINSTALLER);
+    program_instance = winsim_start_program(uninstaller, kmw48rmv_strings, uninstaller + " X");
+    /* The product's device and its count, from the product's description. */
+    product::install_registry();
+    winsim_write_file(product::text(product::DEVICE), "MZ device");
     std::string system_ini = winsim_host_path("C:\\WINDOWS") + "/SYSTEM.INI";
     if (!copy_file(input, system_ini))
         return 1;

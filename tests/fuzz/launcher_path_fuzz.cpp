@@ -19,7 +19,7 @@
  *   - the result and the process start agree: 0 with the program started, or 0 after the
  *     cancel message with nothing started; every handle is closed. */
 #include "fuzz_support.h"
-#include "winsim.h"
+#include "product_builder.h"
 
 #include "entry.h"
 #include "launcher.h"
@@ -32,9 +32,7 @@ extern const winsim_string_row kmw48i2_strings[];
 
 namespace {
 
-const char RECENT_KEY[] = "InstallLocationsMRU";
-const char HOST[] = "C:\\WINDOWS\\RUNDLL32.EXE";
-const char LIBRARY[] = "C:\\WINDOWS\\SYSTEM\\KMW48I2.DLL";
+const char *const RECENT_KEY = product::RECENT_LOCATIONS_KEY;
 const char CHOSEN_SETUP[] = "C:\\SETUP\\PMSETUP.EXE";
 const HWND OWNER = (HWND)(uintptr_t)0x4711;
 const size_t LOCATION_CAPACITY = 260, LIST_CAPACITY = 256;
@@ -50,8 +48,9 @@ std::string deep_folder(size_t length) {
 
 void set_up_machine() {
     winsim_reset();
-    winsim_start_program(HOST, nullptr, HOST);
-    HINSTANCE library = winsim_load_library(LIBRARY, kmw48i2_strings);
+    std::string host = product::text(product::LIBRARY_HOST);
+    winsim_start_program(host, nullptr, host);
+    HINSTANCE library = winsim_load_library(product::text(product::SETUP_LIBRARY), kmw48i2_strings);
     DllMain(library, DLL_PROCESS_ATTACH, nullptr);
     load_library_strings();
     for (const std::string &folder :

@@ -9,7 +9,7 @@
  *     a backup already: that one stays as it was; no temporary file is left;
  *   - running it twice gives the same as once (idempotent). */
 #include "fuzz_support.h"
-#include "winsim.h"
+#include "product_builder.h"
 
 #include "messages.h"
 #include "shared_device.h"
@@ -22,15 +22,13 @@ namespace {
 
 const char SYSTEM_INI[] = "C:\\WINDOWS\\SYSTEM.INI";
 const char BACKUP[] = "C:\\WINDOWS\\SYSTEM.KMW";
-const char UNINSTALLER[] = "C:\\WINDOWS\\KMW48RMV.EXE";
-const char SHARED_DLLS[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
 void set_up_machine() {
     winsim_reset();
-    program_instance =
-        winsim_start_program(UNINSTALLER, kmw48rmv_strings, std::string(UNINSTALLER) + " X");
-    /* The count's key must exist for the device to be removed. */
-    winsim_reg_set_dword(HKEY_LOCAL_MACHINE, SHARED_DLLS, "C:\\WINDOWS\\SYSTEM\\OTHER.DLL", 2);
+    std::string uninstaller = product::text(product::UNINSTALLER);
+    program_instance = winsim_start_program(uninstaller, kmw48rmv_strings, uninstaller + " X");
+    /* The count's key must exist for the device to be removed: the product's registry. */
+    product::install_registry();
 }
 
 /* The text the clean-up makes of `text`. */

@@ -10,7 +10,7 @@
  *   - running it again on its own output gives that output plus one more set of entries
  *     after every header line, and nothing else. */
 #include "fuzz_support.h"
-#include "winsim.h"
+#include "product_builder.h"
 
 #include "deletion_list.h"
 #include "messages.h"
@@ -22,29 +22,21 @@ extern const winsim_string_row kmw48rmv_strings[];
 namespace {
 
 const char WININIT[] = "C:\\WINDOWS\\WININIT.INI";
-const char UNINSTALLER[] = "C:\\WINDOWS\\KMW48RMV.EXE";
 
-const char *const PRODUCT_FILES[] = {
-    "C:\\WINDOWS\\KMW48.INI",           "C:\\WINDOWS\\SYSTEM\\KMW48.DRV",
-    "C:\\WINDOWS\\SYSTEM\\KMW48R.DLL",  "C:\\WINDOWS\\SYSTEM\\KMW48EX.DLL",
-    "C:\\WINDOWS\\SYSTEM\\KMW48DO.HLP", "C:\\WINDOWS\\SYSTEM\\KMW48DR.HLP",
-    "C:\\WINDOWS\\SYSTEM\\KMW48I2.DLL"};
-
-const std::string LIBRARY_ENTRY = "NUL=C:\\WINDOWS\\SYSTEM\\KMW48I2.DLL\n";
-const std::string ENTRIES_WITHOUT_LIBRARY = "NUL=C:\\WINDOWS\\KMW48RMV.EXE\n"
-                                            "NUL=C:\\WINDOWS\\KMW48.INI\n"
-                                            "NUL=C:\\WINDOWS\\SYSTEM\\KMW48.DRV\n"
-                                            "NUL=C:\\WINDOWS\\SYSTEM\\KMW48R.DLL\n"
-                                            "NUL=C:\\WINDOWS\\SYSTEM\\KMW48EX.DLL\n"
-                                            "NUL=C:\\WINDOWS\\SYSTEM\\KMW48DO.HLP\n"
-                                            "NUL=C:\\WINDOWS\\SYSTEM\\KMW48DR.HLP\n";
-
+/* The product's files and the uninstaller, where the product puts them. */
 void set_up_machine() {
     winsim_reset();
-    program_instance =
-        winsim_start_program(UNINSTALLER, kmw48rmv_strings, std::string(UNINSTALLER) + " X");
-    for (const char *path : PRODUCT_FILES)
-        winsim_write_file(path, "MZ");
+    std::string uninstaller = product::text(product::UNINSTALLER);
+    program_instance = winsim_start_program(uninstaller, kmw48rmv_strings, uninstaller + " X");
+    product::install_product_files();
+}
+
+/* The deletion entries as text mode reads them. */
+std::string entries_read(bool with_setup_library) {
+    std::string out;
+    for (const std::string &entry : product::deletion_entries(with_setup_library))
+        out += text_mode_read(entry);
+    return out;
 }
 
 bool is_header(const std::string &line) {
@@ -89,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         DeleteFileA(WININIT);
     else
         winsim_write_file(WININIT, before);
-    std::string entries = ENTRIES_WITHOUT_LIBRARY + (keep_setup_library ? "" : LIBRARY_ENTRY);
+    std::string entries = entries_read(!keep_setup_library);
 
     write_deletion_list(keep_setup_library);
     std::string once = winsim_file(WININIT);

@@ -6,8 +6,9 @@
 
 namespace {
 
-const char SHARED_DLLS[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-const char DEVICE[] = "C:\\WINDOWS\\SYSTEM\\hvq.386";
+using product::SHARED_DLLS_KEY;
+const std::string SHARED_DLLS = SHARED_DLLS_KEY;
+const std::string DEVICE = product::text(product::DEVICE);
 const char SYSTEM_INI[] = "C:\\WINDOWS\\SYSTEM.INI";
 const char BACKUP[] = "C:\\WINDOWS\\SYSTEM.KMW";
 
@@ -38,18 +39,18 @@ TEST_F(SharedDevice, StoredValuesAndTheCountTheyGive) {
     } rows[] = {
         {"no key", false, nullptr, 0, "", 0},
         {"no value", true, nullptr, 0, "", 0},
-        {"REG_DWORD 0", true, DEVICE, REG_DWORD, bytes("\0\0\0\0"), 0},
-        {"REG_DWORD 1", true, DEVICE, REG_DWORD, bytes("\1\0\0\0"), 1},
-        {"REG_DWORD 5", true, DEVICE, REG_DWORD, bytes("\5\0\0\0"), 5},
-        {"REG_DWORD, all bits", true, DEVICE, REG_DWORD, "\xFF\xFF\xFF\xFF", 0xFFFFFFFF},
-        {"REG_BINARY of 4 bytes, low byte first", true, DEVICE, REG_BINARY, "\x01\x02\x03\x04",
+        {"REG_DWORD 0", true, DEVICE.c_str(), REG_DWORD, bytes("\0\0\0\0"), 0},
+        {"REG_DWORD 1", true, DEVICE.c_str(), REG_DWORD, bytes("\1\0\0\0"), 1},
+        {"REG_DWORD 5", true, DEVICE.c_str(), REG_DWORD, bytes("\5\0\0\0"), 5},
+        {"REG_DWORD, all bits", true, DEVICE.c_str(), REG_DWORD, "\xFF\xFF\xFF\xFF", 0xFFFFFFFF},
+        {"REG_BINARY of 4 bytes, low byte first", true, DEVICE.c_str(), REG_BINARY, "\x01\x02\x03\x04",
          0x04030201},
-        {"REG_BINARY of 2 bytes fills the low bytes", true, DEVICE, REG_BINARY, "\x05\x01", 0x0105},
-        {"REG_BINARY of 1 byte", true, DEVICE, REG_BINARY, "\x07", 7},
-        {"an empty value", true, DEVICE, REG_BINARY, "", 0},
-        {"REG_SZ of 2 bytes counts by its bytes", true, DEVICE, REG_SZ, bytes("3\0"), 0x33},
-        {"REG_SZ longer than 4 bytes is no count", true, DEVICE, REG_SZ, bytes("1234\0"), 0},
-        {"a value of 8 bytes is no count", true, DEVICE, REG_BINARY, bytes("\2\0\0\0\0\0\0\0"), 0},
+        {"REG_BINARY of 2 bytes fills the low bytes", true, DEVICE.c_str(), REG_BINARY, "\x05\x01", 0x0105},
+        {"REG_BINARY of 1 byte", true, DEVICE.c_str(), REG_BINARY, "\x07", 7},
+        {"an empty value", true, DEVICE.c_str(), REG_BINARY, "", 0},
+        {"REG_SZ of 2 bytes counts by its bytes", true, DEVICE.c_str(), REG_SZ, bytes("3\0"), 0x33},
+        {"REG_SZ longer than 4 bytes is no count", true, DEVICE.c_str(), REG_SZ, bytes("1234\0"), 0},
+        {"a value of 8 bytes is no count", true, DEVICE.c_str(), REG_BINARY, bytes("\2\0\0\0\0\0\0\0"), 0},
         {"the value's name ignores letter case", true, "c:\\windows\\system\\HVQ.386", REG_DWORD,
          bytes("\3\0\0\0"), 3},
         {"another device's value", true, "C:\\WINDOWS\\SYSTEM\\hvqn.386", REG_DWORD,
@@ -57,7 +58,7 @@ TEST_F(SharedDevice, StoredValuesAndTheCountTheyGive) {
     };
     for (const auto &r : rows) {
         if (!r.key)
-            RegDeleteKeyA(HKEY_LOCAL_MACHINE, SHARED_DLLS);
+            RegDeleteKeyA(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY);
         if (r.name)
             winsim_reg_set(HKEY_LOCAL_MACHINE, SHARED_DLLS, r.name, r.type, r.data);
         EXPECT_EQ(read_device_count(), r.count) << r.what;
@@ -70,10 +71,10 @@ TEST_F(SharedDevice, StoredValuesAndTheCountTheyGive) {
 TEST_F(SharedDevice, EightBytesIntoFourGiveMoreData) {
     winsim_reg_set(HKEY_LOCAL_MACHINE, SHARED_DLLS, DEVICE, REG_BINARY, bytes("\2\0\0\0\0\0\0\0"));
     HKEY key;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, SHARED_DLLS, 0, KEY_ALL_ACCESS, &key),
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY, 0, KEY_ALL_ACCESS, &key),
               ERROR_SUCCESS);
     DWORD count = 0, size = sizeof count;
-    EXPECT_EQ(RegQueryValueExA(key, DEVICE, nullptr, nullptr, (LPBYTE)&count, &size),
+    EXPECT_EQ(RegQueryValueExA(key, DEVICE.c_str(), nullptr, nullptr, (LPBYTE)&count, &size),
               (LONG)ERROR_MORE_DATA);
     EXPECT_EQ(size, 8u);
     RegCloseKey(key);

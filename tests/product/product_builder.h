@@ -55,9 +55,9 @@ inline std::string &install_short() {
 
 /* A text of the description for this machine: its templates filled in. */
 inline std::string text(const std::string &description_text) {
-    if (install_short().empty())
-        install_short() = winsim_short_path(INSTALL_FOLDER);
     std::string out = replace_all(description_text, "{load}", LOAD);
+    if (out.find("{install_short}") != std::string::npos && install_short().empty())
+        install_short() = winsim_short_path(INSTALL_FOLDER);
     out = replace_all(out, "{windir}", WINDIR);
     out = replace_all(out, "{sysdir}", SYSDIR);
     out = replace_all(out, "{install_short}", install_short());
