@@ -29,17 +29,13 @@ import time
 
 SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "wine"))
-import harness  # noqa: E402
 import product  # noqa: E402
+import wine  # noqa: E402
+from boxes import IDCANCEL, IDNO, IDOK, IDYES  # noqa: E402
+from machine import Machine  # noqa: E402
+from snapshot import Snapshot, decode_reg_value, diff_snapshots  # noqa: E402
 
-IDOK, IDCANCEL, IDYES, IDNO = harness.IDOK, harness.IDCANCEL, harness.IDYES, harness.IDNO
-CP = harness.CODE_PAGE
-
-# The uninstaller lives in a folder with a long name, so that its own deletion entry shows a
-# real short path.  It is started by its short path, as Windows 95/98 start a registered
-# uninstaller: its child command is whatever follows the first blank of its command line.
-UNINSTALLER_FOLDER = r"C:\Program Files\Orvane Uninstall"
-OTHER_GROUP = ("Accessories", 5)
+CP = wine.CODE_PAGE
 SCREEN = "1024x768x24"
 USER_TIMEOUT_MS = 600000  # ten minutes for a user at the screen
 WINE_MARLETT = "/usr/share/wine/fonts/marlett.ttf"
@@ -94,30 +90,36 @@ def display_opens(display):
 # ---- The removal ------------------------------------------------------------------------
 
 class Removal:
-    """One machine with the product installed, the uninstaller's run on it, and the
-    machine's state before and after."""
+    """One machine with the product installed (product.Removal: the one the Wine scenarios
+    use), the uninstaller's run on it, and the machine's state before and after.  The
+    uninstaller lives in a folder with a long name, so that its own deletion entry shows a
+    real short path; it is started by its short path, as Windows 95/98 start a registered
+    uninstaller: its child command is whatever follows the first blank of its command
+    line."""
 
-    actions = ("remove-key", "delete", product.PRINT_MANAGER)
+    actions = product.Removal.actions
 
     def __init__(self, bin_dir, base, work, display, managed):
-        self.m = m = harness.Machine(bin_dir, base, work)
+        self.m = m = Machine(bin_dir, base, work)
         m.use_display(display, managed)
-        self.wine_system_ini = product.install(m, uninstaller_folder=UNINSTALLER_FOLDER)
-        self.uninstaller = product.uninstaller_path(m, UNINSTALLER_FOLDER)
-        self.ini = m.windows_dir + r"\KMW48.INI"
+        self.removal = r = product.Removal(m)
+        self.wine_system_ini = r.wine_system_ini
+        self.uninstaller = r.uninstaller
+        self.uninstaller_folder = r.uninstaller.rsplit("\\", 1)[0]
+        self.ini = r.product_ini
         self.system_ini = m.windows_dir + r"\system.ini"
-        self.product_files = ([self.uninstaller, m.windows_dir + r"\UNINST.EXE", self.ini,
-                               product.PRINT_MANAGER, m.system_dir + r"\hvq.386"] +
-                              [m.system_dir + "\\" + name for name in product.SYSTEM_FILES])
+        self.product_files = ([self.uninstaller, product.text(m, product.D["removal_command"]),
+                               self.ini] + product.INSTALL_FILES + [r.device] + r.system_files)
         m.setup([("shortpath", path) for path in self.product_files])
         self.ini_before = m.read_file(self.ini)
         self.system_ini_before = m.read_file(self.system_ini)
         self.printers_before = m.printers()
         self.drivers_before = m.drivers()
-        self.before = m.snapshot()
-        self.group = product.GROUP_NAME.encode(CP)
-        self.groups = [(OTHER_GROUP[0].encode(CP), OTHER_GROUP[1]), (self.group, 0)]
-        self.progman_log = m.start_program_manager(self.groups)
+        self.before = r.before
+        self.group = r.group
+        other = product.D["other_group"]
+        self.groups = [(other["name"].encode(CP), len(other["items"])), (self.group, 0)]
+        self.progman_log = r.progman_log
 
     @property
     def command_line(self):
@@ -130,7 +132,7 @@ class Removal:
         self.files_at_box = {}
 
         def seen(number, rect):
-            self.files_at_box[number] = harness.Snapshot(self.m.prefix, registry=False).files
+            self.files_at_box[number] = Snapshot(self.m.prefix, registry=False).files
             if on_box is not None:
                 on_box(number, rect)
 
@@ -142,7 +144,7 @@ class Removal:
     def finish(self):
         """Lets a restart run its course, then reads the machine back."""
         self.restarted = restart_accepted(self.box_run)
-        strings = harness.uninstaller_strings()
+        strings = product.uninstaller_strings()
         offer = [n for n, box in enumerate(self.box_run.boxes, 1) if box.text == strings[5]]
         self.files_at_offer = self.files_at_box.get(offer[0]) if offer else None
         if self.restarted:
@@ -158,7 +160,7 @@ class Removal:
 def restart_accepted(run):
     """The uninstaller's exit code is the result of ExitWindowsEx after a Yes to the restart
     offer (or none: the restart ends it), 0 otherwise."""
-    strings = harness.uninstaller_strings()
+    strings = product.uninstaller_strings()
     offered = any(box.text == strings[5] for box in run.boxes)
     return offered and run.exit_code in (None, 1)
 
@@ -167,7 +169,7 @@ def answers_given(run):
     """What the user pressed, read from what followed each box: the confirmation was
     declined when the "cancelled" box came next; the restart offer was accepted when the
     uninstaller called for the restart."""
-    strings = harness.uninstaller_strings()
+    strings = product.uninstaller_strings()
     answers = []
     for i, box in enumerate(run.boxes):
         if box.button_ids == [IDOK]:
@@ -227,7 +229,7 @@ def deletion_entries(data):
 def value_of(snapshot, key, name):
     values = snapshot.registry.get(key.lower(), (None, {}))[1]
     raw = values.get(name.lower())
-    return None if raw is None else harness.decode_reg_value(raw[1])
+    return None if raw is None else decode_reg_value(raw[1])
 
 
 # ---- The report -------------------------------------------------------------------------
@@ -245,8 +247,8 @@ class Report:
 
 def describe_removal(r, report, answered_by, shots, out):
     m = r.m
-    strings = harness.uninstaller_strings()
-    changes = harness.diff_snapshots(r.before, r.after, ignore=product.SPOOLER_KEYS)
+    strings = product.uninstaller_strings()
+    changes = diff_snapshots(r.before, r.after, ignore=product.SPOOLER_KEYS)
     accounted = set()
 
     def claim(change):
@@ -459,9 +461,9 @@ def describe_removal(r, report, answered_by, shots, out):
             note = (" (scheduled: goes at the restart)" if path.lower() in scheduled else
                     " (not on the uninstaller's list)")
             report("  - %s%s" % (path, note))
-    if m.exists(UNINSTALLER_FOLDER):
+    if m.exists(r.uninstaller_folder):
         report("  - folder %s (the uninstaller's own; not the install folder)" %
-               UNINSTALLER_FOLDER)
+               r.uninstaller_folder)
     for name, driver, port, jobs in r.printers_after:
         report('  - printer "%s" (driver "%s", port %s, %d jobs)' % (name, driver, port, jobs))
     for driver in r.drivers_after:
@@ -485,7 +487,7 @@ def describe_removal(r, report, answered_by, shots, out):
                  if "hvq" in line.lower()]
     if hvq_lines:
         report("  - system.ini lines that name the device and stay: %s" % "; ".join(hvq_lines))
-    shared = value_of(r.after, "HKLM\\" + product.SHARED_DLLS, m.system_dir + r"\hvq.386")
+    shared = value_of(r.after, "HKLM\\" + product.SHARED_DLLS, r.removal.device)
     if shared is not None:
         report("  - the shared count of hvq.386: %s" % shared)
     unchanged_files = len(set(r.before.files) & set(r.after.files)) - sum(
@@ -530,7 +532,7 @@ def describe_before(r, report):
         report('  - printer "%s" (driver "%s", port %s, %d jobs)' % (name, driver, port, jobs))
     report("  - registry key HKLM\\%s" % product.DRIVER_KEY)
     report("  - SharedDLLs count of hvq.386: %s" % value_of(
-        r.before, "HKLM\\" + product.SHARED_DLLS, m.system_dir + r"\hvq.386"))
+        r.before, "HKLM\\" + product.SHARED_DLLS, r.removal.device))
     lines = text(r.system_ini_before).splitlines()
     for section, line in zip(sections_of_lines(lines), lines):
         if "hvq" in line.lower():
@@ -545,7 +547,7 @@ def describe_before(r, report):
 # ---- The library ----------------------------------------------------------------------
 
 def library_demo(bin_dir, base, work, xvfb, out, report):
-    m = harness.Machine(bin_dir, base, work)
+    m = Machine(bin_dir, base, work)
     try:
         m.use_display(xvfb.display, False)
         product.install_for_library(m)
@@ -601,7 +603,7 @@ def main():
     for name in ("kmw48rmv.exe", "KMW48I2.DLL", "boxrunner.exe", "child.exe"):
         if not os.path.exists(os.path.join(args.bin, name)):
             raise SystemExit("%s is missing in %s: build first (make mingw)" % (name, args.bin))
-    harness.require_japanese_locale()
+    wine.require_japanese_locale()
     out = args.out
     os.makedirs(out, exist_ok=True)
     for name in os.listdir(out):
@@ -619,7 +621,7 @@ def main():
 
     print("demo: making a Wine prefix (wineboot)...", flush=True)
     base = os.path.join(wine_dir, "base")
-    harness.make_base_prefix(base)
+    wine.make_base_prefix(base)
     # Wine as Debian packages it does not find its own fonts, and the caption buttons are
     # drawn with Marlett: without it the close button shows the letter "r".
     if os.path.exists(WINE_MARLETT):

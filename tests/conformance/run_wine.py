@@ -10,12 +10,12 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "wine"))
-import harness  # noqa: E402
+from machine import Machine  # noqa: E402
 
 
 def main():
     program, base, work = sys.argv[1:4]
-    machine = harness.Machine(os.path.dirname(program), base, work)
+    machine = Machine(os.path.dirname(program), base, work)
     output = machine.work_file("conformance.txt")
     try:
         # Output to a file: a pipe would stay open as long as Wine's helper processes.

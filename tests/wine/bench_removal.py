@@ -33,11 +33,11 @@ import shutil
 import statistics
 import sys
 
-import harness
 import product
+import wine
+from machine import Machine
 
 MIB = 1 << 20
-IDYES, IDNO = harness.IDYES, harness.IDNO
 LINE_CAPACITY = 256  # pieces of system.ini: lines longer than 255 bytes come in pieces
 
 
@@ -132,41 +132,32 @@ def removal_time(run):
 
 
 def bench_machine(bin_dir, base, work, label, size, seed):
-    machine = harness.Machine(bin_dir, base, work)
+    machine = Machine(bin_dir, base, work)
     try:
-        wine_system_ini = product.install(machine)
+        # The machine of the Wine scenarios' removal; its Program Manager keeps the
+        # wineserver up until the run: a wineserver that starts again runs wineboot, which
+        # would carry out wininit.ini at once.
+        r = product.Removal(machine)
         windows = machine.windows_dir
-        uninstaller = product.uninstaller_path(machine)
-        product_ini = windows + r"\KMW48.INI"
-        system_files = [machine.system_dir + "\\" + name for name in product.SYSTEM_FILES]
-        machine.setup([("shortpath", p) for p in [uninstaller, product_ini] + system_files])
-
-        # The Program Manager keeps the wineserver up until the run: a wineserver that starts
-        # again runs wineboot, which would carry out wininit.ini at once.
-        machine.start_program_manager([(product.GROUP_NAME.encode(harness.CODE_PAGE), 0)])
-
-        head = wine_system_ini + product.SYSTEM_INI_EXTRA
+        head = r.wine_system_ini + product.system_ini_lines()
         if size is None:
             system_ini = head
-            expected_system_ini = wine_system_ini + product.SYSTEM_INI_EXTRA_CLEANED
+            expected_system_ini = r.wine_system_ini + product.system_ini_lines(cleaned=True)
             wininit = b"[rename]\r\nNUL=C:\\WINDOWS\\TEMP\\~DF0001.TMP\r\n"
         else:
             system_ini, kept = generate_system_ini(head, size, seed)
-            expected_system_ini = wine_system_ini + product.SYSTEM_INI_EXTRA_CLEANED + \
-                kept[len(head):]
+            expected_system_ini = (r.wine_system_ini + product.system_ini_lines(cleaned=True) +
+                                   kept[len(head):])
             wininit = generate_wininit(size, seed + 1)
         with open(machine.host_path(windows + r"\system.ini"), "wb") as f:
             f.write(system_ini)
         with open(machine.host_path(windows + r"\wininit.ini"), "wb") as f:
             f.write(wininit)
-        entries = b"".join(b"NUL=" + machine.short_paths[p].encode(harness.CODE_PAGE) + b"\r\n"
-                           for p in [uninstaller, product_ini] + system_files)
+        entries = r.entries([r.uninstaller, r.product_ini] + r.system_files)
         header = b"[rename]\r\n"
         expected_wininit = header + entries + wininit[len(header):]
 
-        command = uninstaller + " " + product.child_command(machine, "remove-key", "delete",
-                                                            product.PRINT_MANAGER)
-        run = machine.run_boxes(command, [IDYES, IDNO], timeout_ms=900000)
+        run = r.remove(timeout_ms=900000)
 
         problems = []
         if not run.went_as_scripted or run.exit_code != 0 or len(run.boxes) != 2:
@@ -179,8 +170,7 @@ def bench_machine(bin_dir, base, work, label, size, seed):
             problems.append("wininit.ini is not what the removal must leave")
         if run.peak_working_set is None:
             problems.append("the box runner measured no memory")
-        leftovers = [n for n in os.listdir(machine.host_path(windows))
-                     if n.lower().startswith("uns") and n.lower().endswith(".tmp")]
+        leftovers = product.temporaries_left(machine)
         if leftovers:
             problems.append("temporary files left: %s" % leftovers)
         if problems:
@@ -204,11 +194,11 @@ def main():
                         help="runs per machine; the median of each figure is reported")
     args = parser.parse_args()
 
-    harness.require_japanese_locale()
+    wine.require_japanese_locale()
     base = args.base or os.path.join(args.work_dir, "base")
     if not os.path.exists(os.path.join(base, "system.reg")):
         print("making the base prefix %s" % base, flush=True)
-        harness.make_base_prefix(base)
+        wine.make_base_prefix(base)
 
     machines = [("ordinary", None), ("16 MiB", 16 * MIB), ("64 MiB", 64 * MIB)]
     rows = []

@@ -6,9 +6,9 @@ Usage: make_prefix.py PREFIX
 import sys
 import time
 
-import harness
+import wine
 
 if __name__ == "__main__":
     started = time.time()
-    harness.make_base_prefix(sys.argv[1])
+    wine.make_base_prefix(sys.argv[1])
     print("base prefix %s made in %.1f s" % (sys.argv[1], time.time() - started))

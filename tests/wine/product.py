@@ -1,47 +1,64 @@
-"""product.py: a machine with the Orvane Type2 fax driver installed, as its installer and the
-user leave it on Windows 95/98, made through the real API in a Wine prefix.
+"""product.py: Wine machines with the Orvane Type2 product installed, built through the real
+API from the product's one description (tests/product/installed_product.json, which the
+native tests read too), for the Wine scenarios, the demo and the Wine benchmark.
 
-What is installed (paths in the Wine prefix; the Windows directory is C:\\windows and the
-system directory C:\\windows\\system32 there):
-  - the uninstaller in the Windows directory, and the product's own removal command beside
-    it as UNINST.EXE (the child helper);
-  - KMW48.INI in the Windows directory, [General] ExecuteFile, InstallPath, FolderName;
-  - the install folder with the print manager KMW48PM.EXE;
-  - the driver's files and the setup library in the system directory, and hvq.386 with its
-    SharedDLLs count;
-  - system.ini [386Enh] device lines of hvq.386 and hvqn.386 among others;
-  - the print manager in the load line of win.ini (Wine keeps [windows] in the registry);
-  - the driver's registry key as Windows 95/98 keeps it (Wine's spooler keeps its drivers
-    elsewhere, so the key is made directly);
-  - the driver "Orvane Type2" with a printer on LPT1: and one on a network port, and
-    optionally a sibling driver "Orvane Type1" with a printer on LPT2:;
-  - InstallLocationsMRU under HKEY_CURRENT_USER.
+install(machine, ...) installs the product as its installer and the user leave a Windows 95/98
+machine; its arguments say how a machine differs from the typical one.  Where a Wine machine
+cannot be what the description says, the difference is made here, once:
+  - Wine's spooler never counts queued jobs (tests/conformance): the printer with queued jobs
+    is installed only with `queued_jobs`, for a scenario that runs the uninstaller beside the
+    spooler stand-in that reports them (spoolproxy.cpp);
+  - Wine keeps win.ini's [windows] in the registry: of win.ini only the load line is written,
+    through WriteProfileStringA;
+  - a prefix's wineserver carries out wininit.ini whenever it starts, and every snapshot ends
+    it: no earlier wininit.ini is installed (a scenario that needs one writes it once the
+    machine's wineserver is up);
+  - system.ini is Wine's own with the description's lines appended;
+  - the driver's key is made directly, as Windows 95/98 keep it (Wine's spooler keeps its
+    drivers elsewhere);
+  - other programs' files that Wine has already (notepad.exe) are Wine's own.
 
-The machine of the vendor-setup library (install_for_library) is the one a printer
-installation leaves: the library in the system directory, printers of the driver, the
-printer-installation host, and the print manager's setup program (the PMSETUP stand-in) in
-the most recent install location.
+Removal(machine, ...) is the machine of a whole removal: installed, the Program Manager
+serving the groups, its state taken before; remove() runs the real uninstaller on it.
+install_for_library(machine, ...) is the machine a printer installation leaves for the
+vendor-setup library.
 """
+import json
 import os
+import sys
 
-import harness
+from boxes import IDNO, IDYES
+from snapshot import decode_reg_value
+from wine import CODE_PAGE, windows_path
 
-INSTALL_DIR = r"C:\Program Files\Orvane"
-PRINT_MANAGER = INSTALL_DIR + r"\KMW48PM.EXE"
-GROUP_NAME = "Orvane Type2 ﾌｧｸｽ"
-OTHER_STARTUP = r"c:\windows\clock.exe"
-SETUP_SOURCE = "C:\\Setup\\"
+SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+sys.path.insert(0, os.path.join(SOURCE_DIR, "tools"))
+import rc_strings  # noqa: E402
 
-DRIVER = "Orvane Type2"
-SIBLING_DRIVER = "Orvane Type1"
-LPT_PRINTER = "Orvane Type2"
-NETWORK_PRINTER = "Orvane Type2 (network)"
-NETWORK_PORT = r"\\faxserver\fax"
-SIBLING_PRINTER = "Orvane Type1"
+with open(os.path.join(SOURCE_DIR, "tests", "product", "installed_product.json"),
+          encoding="utf-8") as _f:
+    DESCRIPTION = json.load(_f)
 
-SHARED_DLLS = r"SOFTWARE\Microsoft\Windows\CurrentVersion\SharedDLLs"
-DRIVER_KEY = (r"System\CurrentControlSet\control\Print\Environments\Windows 4.0\Drivers"
-              r"\Orvane Type2")
+D = DESCRIPTION
+DRIVER = D["driver"]
+INSTALL_DIR = D["install_folder"]
+PRINT_MANAGER = D["print_manager"]
+INSTALL_FILES = [INSTALL_DIR + "\\" + name for name, _ in D["install_folder_files"]]
+FOLDER_NAME = D["folder_name"]
+SYSTEM_FILES = D["system_files"]
+SHARED_DLLS = D["shared_dlls_key"]
+DRIVER_KEY = D["driver_key"]
+DRIVER_SUBKEYS = sorted({v["subkey"] for v in D["driver_key_values"] if v["subkey"]})
+PRINTERS = D["printers"]
+LPT_PRINTER = PRINTERS[0]["name"]
+NETWORK_PRINTER = next(p["name"] for p in PRINTERS if not p["port"].upper().startswith("LPT"))
+BUSY_PRINTER = next(p["name"] for p in PRINTERS if p["jobs"])
+SIBLING_PRINTER = D["sibling_printer"]["name"]
+SIBLING_DRIVER = D["sibling_printer"]["driver"]
+OTHER_DRIVER = next(p["driver"] for p in PRINTERS if p["driver"] != DRIVER)
+SETUP_DIR = D["setup_folder"]
+SETUP_PROGRAM = D["setup_program"]
+RECENT_LOCATIONS_KEY = D["recent_locations_key"]
 
 # Where Wine keeps win.ini's [windows] section (the load line among others).
 WIN_INI_WINDOWS = "HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows"
@@ -56,107 +73,117 @@ SPOOLER_KEYS = (
     "hkcu\\software\\microsoft\\windows nt\\currentversion\\windows\\device",
 )
 
-# The print manager's setup program as the product's installation disk holds it.
-SETUP_DIR = r"C:\Setup"
-SETUP_PROGRAM = SETUP_DIR + r"\pmsetup.exe"
 
-# Files the uninstaller schedules for deletion, in its order, after its own program file.
-SYSTEM_FILES = ["KMW48.DRV", "KMW48R.DLL", "KMW48EX.DLL", "KMW48DO.HLP", "KMW48DR.HLP",
-                "KMW48I2.DLL"]
+# ---- The deliverables' texts ------------------------------------------------------------
 
-# system.ini as the product leaves it, appended to Wine's own: the device lines of hvq.386
-# and hvqn.386 in [386Enh], and look-alikes elsewhere that must stay.
-SYSTEM_INI_EXTRA = (b"[boot]\r\n"
-                    b"shell=Explorer.exe\r\n"
-                    b"device=hvq.386\r\n"
-                    b"[386Enh]\r\n"
-                    b"device=*vmm\r\n"
-                    b"device=hvq.386\r\n"
-                    b"DEVICE=HVQN.386 ; fax modem\r\n"
-                    b"device = hvq.386\r\n"
-                    b"keyboard=*vkd\r\n"
-                    b"[Other]\r\n"
-                    b"device=hvq.386\r\n"
-                    b"[386enh]\r\n"
-                    b"device=hvqn.386\r\n")
-# The same once the device is removed: only the two lines of [386Enh] that begin with a
-# device line are gone.
-SYSTEM_INI_EXTRA_CLEANED = (b"[boot]\r\n"
-                            b"shell=Explorer.exe\r\n"
-                            b"device=hvq.386\r\n"
-                            b"[386Enh]\r\n"
-                            b"device=*vmm\r\n"
-                            b"device = hvq.386\r\n"
-                            b"keyboard=*vkd\r\n"
-                            b"[Other]\r\n"
-                            b"device=hvq.386\r\n"
-                            b"[386enh]\r\n"
-                            b"device=hvqn.386\r\n")
+def string_table(rc_path):
+    """Rows of a resource script's string table, as the program gets them in code page
+    932."""
+    return {ident: text.encode(CODE_PAGE) for ident, text in rc_strings.parse(rc_path).items()}
 
 
-def product_ini_entries(settings=None):
-    """[General] of KMW48.INI; `settings` replaces values by key, None leaving a key out."""
-    entries = {"ExecuteFile": PRINT_MANAGER, "InstallPath": INSTALL_DIR, "FolderName": GROUP_NAME}
-    entries.update(settings or {})
-    return [(k, v) for k, v in entries.items() if v is not None]
+def uninstaller_strings():
+    return string_table(os.path.join(SOURCE_DIR, "uninstaller", "kmw48rmv.rc"))
 
 
-def startup_line():
-    return OTHER_STARTUP + " " + PRINT_MANAGER
+def library_strings():
+    return string_table(os.path.join(SOURCE_DIR, "vendor_setup", "kmw48i2.rc"))
 
 
-def install(machine, device_count=1, sibling=False, extra=(), uninstaller_folder=None,
-            settings=None):
-    """Installs the product, the uninstaller in the Windows directory unless
-    `uninstaller_folder` names another, KMW48.INI as `settings` changes it
-    (product_ini_entries); returns Wine's own system.ini text, to which the product's lines
-    were appended."""
-    if machine.windows_dir is None:
-        machine.setup([])
-    wine_system_ini = machine.read_file(machine.windows_dir + r"\system.ini") or b""
-    commands = []
-    if uninstaller_folder is not None:
-        commands.append(("mkdir", uninstaller_folder))
+# ---- The description on a machine -------------------------------------------------------
+
+def text(machine, template):
+    """A text of the description for this machine, its templates filled in."""
+    out = template.replace("{load}", D["load"])
+    out = out.replace("{windir}", machine.windows_dir).replace("{sysdir}", machine.system_dir)
+    if "{install_short}" in out:
+        out = out.replace("{install_short}", machine.short_paths[INSTALL_DIR])
+    return out.replace("{folder_name}", FOLDER_NAME)
+
+
+def system_ini_lines(cleaned=False):
+    """The description's system.ini lines (CR LF), or those that the removal leaves."""
+    return b"".join(line.encode(CODE_PAGE) + b"\r\n" for line, why in D["system_ini"]
+                    if not (cleaned and why.startswith("goes")))
+
+
+def product_ini_text(machine, settings=None):
+    """KMW48.INI as installed; `settings` replaces values of [General] by key, None leaving
+    a key out."""
+    lines = []
+    for line in text(machine, D["product_ini_text"]).split("\r\n"):
+        key = line.split("=", 1)[0]
+        if settings and key in settings:
+            if settings[key] is None:
+                continue
+            line = key + "=" + settings[key]
+        lines.append(line)
+    return "\r\n".join(lines).encode(CODE_PAGE)
+
+
+def uninstaller_path(machine):
+    return text(machine, D["uninstaller"])
+
+
+def install(machine, device_count=None, sibling=False, queued_jobs=False, settings=None):
+    """Installs the product (see the module's text); returns Wine's own system.ini, to which
+    the description's lines were appended."""
+    m = machine
+    if m.windows_dir is None:
+        m.setup([])
+    wine_system_ini = m.read_file(m.windows_dir + r"\system.ini") or b""
+    uninstaller = uninstaller_path(m)
+    commands = [("mkdir", uninstaller.rsplit("\\", 1)[0]),
+                ("copy", windows_path(m.bin("kmw48rmv.exe")), uninstaller),
+                ("copy", windows_path(m.bin("child.exe")), text(m, D["removal_command"])),
+                ("mkdir", INSTALL_DIR)]
+    commands += [("file", INSTALL_DIR + "\\" + name, content.encode(CODE_PAGE).hex())
+                 for name, content in D["install_folder_files"]]
+    commands.append(("shortpath", INSTALL_DIR))
+    m.setup(commands)
+    count = D["device_count"] if device_count is None else device_count
+    commands = [("file", text(m, D["product_ini"]), product_ini_text(m, settings).hex())]
+    commands += [("file", m.system_dir + "\\" + name, ("MZ " + name).encode().hex())
+                 for name in SYSTEM_FILES]
+    commands += [("file", text(m, D["device"]), b"MZ hvq.386 virtual device".hex()),
+                 ("file", text(m, D["other_device"]), b"MZ hvqn.386 virtual device".hex())]
+    # Other programs' files: Wine has its own, shared with the base prefix through hard
+    # links, which must never be written.
+    commands += [("file", text(m, path), content.encode(CODE_PAGE).hex())
+                 for path, content in D["other_files"] if not m.exists(text(m, path))]
     commands += [
-        ("copy", harness.windows_path(machine.bin("kmw48rmv.exe")),
-         uninstaller_path(machine, uninstaller_folder)),
-        ("copy", harness.windows_path(machine.bin("child.exe")), r"%windir%\UNINST.EXE"),
-        ("mkdir", INSTALL_DIR),
-        ("file", PRINT_MANAGER, b"MZ print manager".hex()),
+        ("regdword", "HKLM", SHARED_DLLS, text(m, D["device"]), str(count)),
+        ("regdword", "HKLM", SHARED_DLLS, text(m, D["other_shared_count"]["file"]),
+         str(D["other_shared_count"]["count"])),
+        ("file", m.windows_dir + r"\system.ini", (wine_system_ini + system_ini_lines()).hex()),
+        ("profile", "windows", "load", text(m, D["load"])),
     ]
-    commands += [("ini", "KMW48.INI", "General", k, v) for k, v in product_ini_entries(settings)]
-    commands += [("file", r"%sysdir%" + "\\" + name, ("MZ " + name).encode().hex())
-                 for name in SYSTEM_FILES + ["hvq.386"]]
-    commands += [
-        ("regdword", "HKLM", SHARED_DLLS, r"%sysdir%\hvq.386", str(device_count)),
-        ("file", r"%windir%\system.ini", (wine_system_ini + SYSTEM_INI_EXTRA).hex()),
-        ("profile", "windows", "load", startup_line()),
-        ("regsz", "HKLM", DRIVER_KEY, "Driver", "KMW48.DRV"),
-        ("regsz", "HKLM", DRIVER_KEY, "Configuration File", "KMW48R.DLL"),
-        ("regsz", "HKLM", DRIVER_KEY, "Data File", "KMW48.DRV"),
-        ("regsz", "HKLM", DRIVER_KEY + r"\Options", "Resolution", "200"),
-        ("driver", DRIVER),
-        ("printer", LPT_PRINTER, DRIVER, "LPT1:"),
-        ("printer", NETWORK_PRINTER, DRIVER, NETWORK_PORT),
-        ("regsz", "HKCU", "InstallLocationsMRU", "MRUList", "a"),
-        ("regsz", "HKCU", "InstallLocationsMRU", "a", SETUP_SOURCE),
-    ]
+    for value in D["driver_key_values"]:
+        key = DRIVER_KEY + ("\\" + value["subkey"] if value["subkey"] else "")
+        if "dword" in value:
+            commands.append(("regdword", "HKLM", key, value["name"], str(value["dword"])))
+        else:
+            commands.append(("regsz", "HKLM", key, value["name"], value["value"]))
+    other_key = D["other_driver_key"]
+    commands.append(("regsz", "HKLM", other_key["key"], other_key["name"], other_key["value"]))
+    commands += [("regsz", entry["root"], entry["key"], entry["name"], entry["value"])
+                 for entry in D["other_registry"]]
+    printers = [p for p in PRINTERS if queued_jobs or not p["jobs"]]
     if sibling:
-        commands += [("driver", SIBLING_DRIVER),
-                     ("printer", SIBLING_PRINTER, SIBLING_DRIVER, "LPT2:")]
-    commands += list(extra)
-    machine.setup(commands)
+        printers.append(D["sibling_printer"])
+    for driver in dict.fromkeys(p["driver"] for p in printers):
+        commands.append(("driver", driver))
+    commands += [("printer", p["name"], p["driver"], p["port"]) for p in printers]
+    commands += [("regsz", "HKCU", RECENT_LOCATIONS_KEY, name, value)
+                 for name, value in D["recent_locations"]]
+    m.setup(commands)
     return wine_system_ini
-
-
-def uninstaller_path(machine, folder=None):
-    return (folder or machine.windows_dir) + r"\kmw48rmv.exe"
 
 
 def child_command(machine, *actions):
     """The product's removal command: UNINST.EXE with its log and the given actions."""
-    words = [machine.windows_dir + r"\UNINST.EXE",
-             harness.windows_path(machine.work_file("child.log"))] + list(actions)
+    words = [text(machine, D["removal_command"]),
+             windows_path(machine.work_file("child.log"))] + list(actions)
     return " ".join('"%s"' % w if " " in w else w for w in words)
 
 
@@ -169,55 +196,147 @@ def child_log(machine):
         return None
 
 
-# ---- The vendor-setup library -------------------------------------------------------
+def temporaries_left(machine):
+    """What an uninstaller's rewrite may leave in the Windows directory: uns????.tmp files
+    and its own folder KMW48RMV.TMP."""
+    names = os.listdir(machine.host_path(machine.windows_dir))
+    return [n for n in names if n.lower() == "kmw48rmv.tmp" or (
+        len(n) == 11 and n.lower().startswith("uns") and n.lower().endswith(".tmp"))]
 
-def install_for_library(machine, recent_location=SETUP_DIR + "\\",
-                        print_manager_installed=False):
+
+# ---- The whole removal ------------------------------------------------------------------
+
+class Removal:
+    """A machine for the whole removal: the product installed (install's arguments), the
+    Program Manager holding another program's group and the product's (empty unless
+    `group_items`), the short paths of the files the deletion list names, and the machine's
+    state before.  The removal command removes the completion key and the install folder's
+    files unless told otherwise."""
+
+    def __init__(self, machine, group_items=0, other_groups=(), prepare=None, **install_args):
+        m = self.machine = machine
+        self.wine_system_ini = install(m, **install_args)
+        self.settings = install_args.get("settings")
+        if prepare is not None:
+            prepare(self)
+        self.uninstaller = uninstaller_path(m)
+        self.product_ini = text(m, D["product_ini"])
+        self.system_files = [m.system_dir + "\\" + name for name in SYSTEM_FILES]
+        self.device = text(m, D["device"])
+        m.setup([("shortpath", path)
+                 for path in [self.uninstaller, self.product_ini] + self.system_files])
+        self.before = m.snapshot()
+        self.folder_name = (self.settings or {}).get("FolderName", FOLDER_NAME) or ""
+        self.group = self.folder_name.encode(CODE_PAGE)
+        group = D["other_group"]
+        groups = [(group["name"], len(group["items"]))]
+        if self.group:
+            groups.append((self.group, group_items))
+        self.progman_log = m.start_program_manager(groups + list(other_groups))
+
+    actions = ("remove-key",) + tuple(w for path in INSTALL_FILES for w in ("delete", path))
+
+    def command_line(self, actions=None, program=None):
+        return (program or self.uninstaller) + " " + child_command(
+            self.machine, *(self.actions if actions is None else actions))
+
+    def remove(self, actions=None, answers=(IDYES, IDNO), env=None, kill_when=None,
+               program=None, **run_args):
+        """Runs the uninstaller with the product's removal command, the boxes answered."""
+        return self.machine.run_boxes(self.command_line(actions, program), list(answers),
+                                      env=env, kill_when=kill_when, **run_args)
+
+    def deletion_list(self, paths):
+        """wininit.ini as the deletion list leaves it when there was none: the header, then
+        one entry a file, by its short path."""
+        return b"[rename]\r\n" + self.entries(paths)
+
+    def entries(self, paths):
+        return b"".join(b"NUL=" + self.machine.short_paths[p].encode(CODE_PAGE) + b"\r\n"
+                        for p in paths)
+
+    def changes(self, ini="~", folder=True, device=True, count=None, library=True,
+                load=True):
+        """The changes of a removal whose restart was declined; `ini` is how the product INI
+        file changed ("~" or "-"), `folder` whether the install folder went, `device`
+        whether the device was removed, `count` the change of its count value otherwise,
+        `library` whether the setup library went, `load` whether the load line changed."""
+        m = self.machine
+        changes = [ini + self.product_ini,
+                   "+%s\\wininit.ini" % m.windows_dir,
+                   "-HKLM\\" + DRIVER_KEY]
+        changes += ["-HKLM\\%s\\%s" % (DRIVER_KEY, subkey) for subkey in DRIVER_SUBKEYS]
+        if load:
+            changes.append("~%s\\load" % WIN_INI_WINDOWS)
+        if library:
+            changes.append("-" + self.system_files[-1])
+        if folder:
+            changes += ["-" + path for path in INSTALL_FILES] + ["-" + INSTALL_DIR + "\\"]
+        shared_value = "HKLM\\%s\\%s" % (SHARED_DLLS, self.device)
+        if device:
+            changes += ["-" + self.device, "-" + shared_value,
+                        "~%s\\system.ini" % m.windows_dir,
+                        "+%s\\SYSTEM.KMW" % m.windows_dir]
+        elif count is not None:
+            changes.append(count + shared_value)
+        return changes
+
+    def load_line(self, snapshot):
+        """The load line of win.ini as a snapshot holds it (Wine keeps it in the registry)."""
+        return decode_reg_value(snapshot.registry[WIN_INI_WINDOWS.lower()][1]["load"][1])
+
+    def progman_lines(self):
+        with open(self.progman_log, encoding="ascii") as f:
+            return f.read().splitlines()
+
+
+# ---- The vendor-setup library -----------------------------------------------------------
+
+def install_for_library(machine, recent_location=True, print_manager_installed=False):
     """The machine right after a printer of the driver was installed: the library in the
-    system directory, the host PRNHOST.EXE in the Windows directory (a bare program name is
-    looked up in the caller's own folder first, which must not be the build folder holding
-    PMSETUP's stand-in), the setup program in C:\\Setup, printers on LPT1: and on a
-    network port, the most recent install location (None: no InstallLocationsMRU key) and,
+    system directory, the host in the Windows directory (a bare program name is looked up in
+    the caller's own folder first, which must not be the build folder holding PMSETUP's
+    stand-in), the setup program in its folder, printers of the driver on LPT1: and on a
+    network port, the most recent install location (none without `recent_location`) and,
     when asked, the product INI file naming an installed print manager.  The PMSETUP
     stand-in logs its runs (see setup_runs)."""
     m = machine
     m.setup([])
     commands = [
-        ("copy", harness.windows_path(m.bin("host.exe")), library_host(m)),
-        ("copy", harness.windows_path(m.bin("KMW48I2.DLL")), library_path(m)),
+        ("copy", windows_path(m.bin("host.exe")), library_host(m)),
+        ("copy", windows_path(m.bin("KMW48I2.DLL")), library_path(m)),
         ("mkdir", SETUP_DIR),
-        ("copy", harness.windows_path(m.bin("pmsetup.exe")), SETUP_PROGRAM),
+        ("copy", windows_path(m.bin("pmsetup.exe")), SETUP_PROGRAM),
         ("driver", DRIVER),
-        ("printer", LPT_PRINTER, DRIVER, "LPT1:"),
-        ("printer", NETWORK_PRINTER, DRIVER, NETWORK_PORT),
     ]
-    if recent_location is not None:
-        commands += [("regsz", "HKCU", "InstallLocationsMRU", "MRUList", "ba"),
-                     ("regsz", "HKCU", "InstallLocationsMRU", "b", recent_location),
-                     ("regsz", "HKCU", "InstallLocationsMRU", "a", r"C:\Old\\")]
+    commands += [("printer", p["name"], p["driver"], p["port"])
+                 for p in PRINTERS if p["driver"] == DRIVER and not p["jobs"]]
+    if recent_location:
+        commands += [("regsz", "HKCU", RECENT_LOCATIONS_KEY, name, value)
+                     for name, value in D["recent_locations"]]
     if print_manager_installed:
         commands += [("mkdir", INSTALL_DIR),
                      ("file", PRINT_MANAGER, b"MZ print manager".hex()),
                      ("ini", "KMW48.INI", "General", "ExecuteFile", PRINT_MANAGER)]
     commands.append(("shortpath", SETUP_PROGRAM))
     m.setup(commands)
-    m.env["PMSETUP_LOG"] = harness.windows_path(m.work_file("pmsetup.log"))
+    m.env["PMSETUP_LOG"] = windows_path(m.work_file("pmsetup.log"))
 
 
 def library_path(machine):
-    return machine.system_dir + r"\KMW48I2.DLL"
+    return text(machine, D["setup_library"])
 
 
 def library_host(machine):
-    return machine.windows_dir + r"\PRNHOST.EXE"
+    return text(machine, D["library_host"])
 
 
 def call_library(machine, printer, answers, directory=None, on_box=None):
     """The host calls OrvaneSetup for `printer` (str) from `directory` (the Windows
     directory unless given), the boxes answered as `answers` says."""
     command = " ".join([library_host(machine),
-                        harness.windows_path(machine.work_file("host.log")), "call",
-                        library_path(machine), printer.encode(harness.CODE_PAGE).hex(),
+                        windows_path(machine.work_file("host.log")), "call",
+                        library_path(machine), printer.encode(CODE_PAGE).hex(),
                         '"%s"' % (directory or machine.windows_dir)])
     return machine.run_boxes(command, answers, on_box=on_box)
 
@@ -237,6 +356,6 @@ def setup_runs(machine):
         runs = []
         for line in f.read().splitlines():
             words = dict(w.split("=", 1) for w in line.split(" ")[1:])
-            runs.append(tuple(bytes.fromhex(words[k]).decode(harness.CODE_PAGE)
+            runs.append(tuple(bytes.fromhex(words[k]).decode(CODE_PAGE)
                               for k in ("command", "module", "directory")))
         return runs

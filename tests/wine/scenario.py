@@ -8,11 +8,14 @@ logs stay after the run, the prefix copy is removed unless KMW_WINE_KEEP is set)
 import os
 import unittest
 
-import harness
+import product
+from boxes import IDNO, IDOK, IDYES
+from machine import Machine
+from snapshot import diff_snapshots
 
 # Message box styles of the uninstaller, by the buttons they show.
-OK_BUTTONS = [harness.IDOK]
-YES_NO_BUTTONS = [harness.IDYES, harness.IDNO]
+OK_BUTTONS = [IDOK]
+YES_NO_BUTTONS = [IDYES, IDNO]
 
 
 def _setting(name):
@@ -27,11 +30,11 @@ class Scenario(unittest.TestCase):
 
     def setUp(self):
         work = os.path.join(_setting("KMW_WINE_WORK"), self.id().split(".", 1)[1])
-        self.machine = harness.Machine(_setting("KMW_WINE_BIN"), _setting("KMW_WINE_BASE"),
+        self.machine = Machine(_setting("KMW_WINE_BIN"), _setting("KMW_WINE_BASE"),
                                        work)
         # Runs even when the rest of a scenario's set-up fails: no Wine process outlives it.
         self.addCleanup(self.machine.close, keep_prefix=bool(os.environ.get("KMW_WINE_KEEP")))
-        self.strings = harness.uninstaller_strings()
+        self.strings = product.uninstaller_strings()
 
     # Checks
     def assertBoxes(self, run, expected, caption_id=1, strings=None):
@@ -49,9 +52,9 @@ class Scenario(unittest.TestCase):
         self.assertEqual(run.exit_code, exit_code, "exit code; box runner log:\n" + run.log)
 
     def assertChanges(self, before, after, expected, ignore=()):
-        """The machine changed exactly as `expected` says (see harness.diff_snapshots);
+        """The machine changed exactly as `expected` says (see snapshot.diff_snapshots);
         names are compared ignoring letter case, as Windows compares them."""
-        changes = sorted(harness.diff_snapshots(before, after, ignore), key=_order)
+        changes = sorted(diff_snapshots(before, after, ignore), key=_order)
         expected = sorted(expected, key=_order)
         if [c.lower() for c in changes] != [c.lower() for c in expected]:
             self.assertEqual(changes, expected, "changes of the machine")

@@ -1,4 +1,4 @@
-"""test_harness.py: the harness checked on its own, so that a failing scenario points at the
+"""test_harness.py: the test machinery checked on its own, so that a failing scenario points at the
 deliverables and not at the tools.
 
 Parsers: Wine's registry file format, box runner logs, machine differences, prefix copies
@@ -8,13 +8,14 @@ import os
 import tempfile
 import unittest
 
-import harness
+import snapshot
+import wine
+from boxes import IDCANCEL, IDNO, IDOK, IDYES, BoxRun
 from scenario import Scenario
-
-IDOK, IDCANCEL, IDYES, IDNO = harness.IDOK, harness.IDCANCEL, harness.IDYES, harness.IDNO
 
 
 class Parsers(unittest.TestCase):
+    needs_wine = False
     def test_registry_escapes(self):
         rows = [
             (r"plain", "plain"),
@@ -28,7 +29,7 @@ class Parsers(unittest.TestCase):
             (r"end\\", "end\\"),
         ]
         for escaped, plain in rows:
-            self.assertEqual(harness._unescape(escaped), plain, escaped)
+            self.assertEqual(snapshot._unescape(escaped), plain, escaped)
 
     def test_registry_values(self):
         rows = [
@@ -41,7 +42,7 @@ class Parsers(unittest.TestCase):
             ("hex:", ("hex", b"")),
         ]
         for raw, value in rows:
-            self.assertEqual(harness.decode_reg_value(raw), value, raw)
+            self.assertEqual(snapshot.decode_reg_value(raw), value, raw)
 
     def test_registry_file(self):
         text = ("WINE REGISTRY Version 2\n"
@@ -61,7 +62,7 @@ class Parsers(unittest.TestCase):
                                          encoding="utf-8") as f:
             f.write(text)
         try:
-            keys = harness.parse_registry_file(f.name)
+            keys = snapshot.parse_registry_file(f.name)
         finally:
             os.unlink(f.name)
         self.assertEqual(sorted(keys), ["software", "software\\empty", "software\\orvane",
@@ -84,7 +85,7 @@ class Parsers(unittest.TestCase):
                "pressed id=1 at=151\n"
                "memory peak-working-set=7340032 private=2097152 at=159\n"
                "exit code=5 at=160\n")
-        run = harness.BoxRun(log, 0)
+        run = BoxRun(log, 0)
         self.assertTrue(run.started)
         self.assertEqual(run.exit_code, 5)
         self.assertEqual((run.peak_working_set, run.peak_private), (7340032, 2097152))
@@ -95,10 +96,10 @@ class Parsers(unittest.TestCase):
         self.assertEqual([(b.caption, b.text, b.has_file_field, b.buttons) for b in run.boxes],
                          [(b"OK", b"\x8a\x4a", False, [(6, b"\x82\xcd"), (7, b"\x81\x41")]),
                           (b"P", b"", True, [(1, b"O"), (2, b"C")])])
-        self.assertFalse(harness.BoxRun(log.replace("exit", "timeout at=9\nexit"),
+        self.assertFalse(BoxRun(log.replace("exit", "timeout at=9\nexit"),
                                         1).went_as_scripted)
-        self.assertIsNone(harness.BoxRun("started pid=1 at=0\n", 0).exit_code)
-        self.assertIsNone(harness.BoxRun("started pid=1 at=0\n", 0).peak_working_set)
+        self.assertIsNone(BoxRun("started pid=1 at=0\n", 0).exit_code)
+        self.assertIsNone(BoxRun("started pid=1 at=0\n", 0).peak_working_set)
 
     def test_differences(self):
         class State:
@@ -115,11 +116,11 @@ class Parsers(unittest.TestCase):
                       {"hklm\\k": ("HKLM\\K", {"v": ("V", "dword:2"), "n": ("N", '"t"')}),
                        "hklm\\new": ("HKLM\\New", {}),
                        "hkcu\\dev": ("HKCU\\Dev", {})})
-        self.assertEqual(harness.diff_snapshots(before, after),
+        self.assertEqual(snapshot.diff_snapshots(before, after),
                          ["~C:\\A.txt", "-C:\\B\\", "+C:\\d.txt", "-HKCU\\Dev\\P",
                           "-HKLM\\Gone", "+HKLM\\K\\N", "~HKLM\\K\\V", "-HKLM\\K\\W",
                           "+HKLM\\New"])
-        self.assertEqual(harness.diff_snapshots(before, after, ignore=("hklm\\k\\", "hkcu")),
+        self.assertEqual(snapshot.diff_snapshots(before, after, ignore=("hklm\\k\\", "hkcu")),
                          ["~C:\\A.txt", "-C:\\B\\", "+C:\\d.txt", "-HKLM\\Gone",
                           "+HKLM\\New"])
 
@@ -136,7 +137,7 @@ class Parsers(unittest.TestCase):
                     f.write(data)
             os.symlink("../drive_c", os.path.join(base, "dosdevices", "c:"))
             copy = os.path.join(root, "copy")
-            harness.copy_prefix(base, copy)
+            wine.copy_prefix(base, copy)
 
             def same_file(rel):
                 return os.path.samefile(os.path.join(base, rel), os.path.join(copy, rel))
@@ -152,14 +153,15 @@ class BoxRunner(Scenario):
 
     def host(self, *args):
         log = self.machine.work_file("host.log")
-        return log, " ".join([harness.windows_path(self.machine.bin("host.exe")),
-                              harness.windows_path(log)] + list(args))
+        return log, " ".join([wine.windows_path(self.machine.bin("host.exe")),
+                              wine.windows_path(log)] + list(args))
 
     def host_log(self, log):
         with open(log, encoding="ascii") as f:
             return [line.split(" at=")[0] for line in f.read().splitlines()]
 
     def test_file_dialog_typed_name(self):
+        """The box runner types a name into the real open-file dialog."""
         self.machine.setup([("mkdir", r"C:\Setup"), ("file", r"C:\Setup\pmsetup.exe", "4d5a")])
         log, command = self.host("dialog")
         run = self.machine.run_boxes(command, [("file", r"C:\Setup\pmsetup.exe")])
@@ -175,12 +177,14 @@ class BoxRunner(Scenario):
         self.assertGreater(run.peak_private, 0, run.log)
 
     def test_file_dialog_cancelled(self):
+        """The box runner cancels the real open-file dialog."""
         log, command = self.host("dialog")
         run = self.machine.run_boxes(command, [IDCANCEL])
         self.assertRanAsScripted(run, 0)
         self.assertEqual(self.host_log(log), ["dialog result=0 file="])
 
     def test_unanswered_box_ends_the_program(self):
+        """The box runner ends a program whose box it has no answer for."""
         run = self.machine.run_boxes(self.host("dialog")[1], [])
         self.assertEqual(len(run.boxes), 1, run.log)
         self.assertIn("unexpected-box", run.events)
@@ -188,12 +192,14 @@ class BoxRunner(Scenario):
         self.assertEqual(run.exit_code, 0xDEAD)
 
     def test_missing_button_ends_the_program(self):
+        """The box runner ends a program whose box lacks the scripted button."""
         run = self.machine.run_boxes(self.host("dialog")[1], [IDYES])
         self.assertIn("no-button", run.events)
         self.assertFalse(run.went_as_scripted)
         self.assertEqual(run.exit_code, 0xDEAD)
 
     def test_answer_left_over_is_reported(self):
+        """The box runner reports an answer that no box took."""
         run = self.machine.run_boxes(self.host("dialog")[1], [IDCANCEL, IDOK])
         self.assertEqual(len(run.boxes), 1, run.log)
         self.assertIn("unused-answers", run.events)
@@ -201,14 +207,16 @@ class BoxRunner(Scenario):
         self.assertEqual(run.exit_code, 0)
 
     def test_time_out_ends_the_program(self):
-        ready = harness.windows_path(self.machine.work_file("never.ready"))
-        command = " ".join([harness.windows_path(self.machine.bin("pmwindow.exe")), "41",
+        """The box runner ends a program that outlives its time."""
+        ready = wine.windows_path(self.machine.work_file("never.ready"))
+        command = " ".join([wine.windows_path(self.machine.bin("pmwindow.exe")), "41",
                             ready])
         run = self.machine.run_boxes(command, [], timeout_ms=1500)
         self.assertIn("timeout", run.events)
         self.assertEqual(run.exit_code, 0xDEAD)
 
     def test_screenshot_is_waited_for_before_the_answer(self):
+        """The box runner waits for the screenshot before it answers."""
         log, command = self.host("dialog")
         shots = []
 
@@ -226,6 +234,7 @@ class BoxRunner(Scenario):
         self.assertEqual(self.host_log(log), ["dialog result=0 file="])
 
     def test_watching_leaves_the_box_to_the_user(self):
+        """The box runner leaves the box to the user when told to watch."""
         log, command = self.host("dialog")
         run = self.machine.run_boxes(command, [], watch=True, timeout_ms=3000)
         self.assertEqual(len(run.boxes), 1, run.log)
@@ -238,12 +247,13 @@ class ProgramManager(Scenario):
     """The PROGMAN stand-in as a DDE client sees it."""
 
     def test_groups(self):
-        group = "Orvane Type2 ﾌｧｸｽ".encode(harness.CODE_PAGE)
+        """The Program Manager stand-in as a DDE client in another process sees it."""
+        group = "Orvane Type2 ﾌｧｸｽ".encode(wine.CODE_PAGE)
         log = self.machine.start_program_manager([(group, 0), ("Other", 2)])
         client_log = self.machine.work_file("client.log")
 
         def talk(item, command=None):
-            args = [harness.windows_path(client_log), "dde", item.hex()]
+            args = [wine.windows_path(client_log), "dde", item.hex()]
             if command is not None:
                 args.append(command.hex())
             self.machine.wine([self.machine.bin("host.exe")] + args)

@@ -8,16 +8,14 @@ the most recent install location, and, where a scenario says so, the product INI
 naming an installed print manager.  The host (PRNHOST.EXE in the Windows directory) starts
 with the Windows directory current unless a scenario says otherwise.
 
-These scenarios describe the finished library; tests/wine/CMakeLists.txt registers them
-once it is in place.
+Each scenario shows what only the real platform can: its first line says what that is.
 """
 import unittest
 
-import harness
 import product
+from boxes import IDCANCEL, IDNO, IDOK, IDYES
+from wine import CODE_PAGE, windows_path
 from scenario import Scenario
-
-IDOK, IDCANCEL, IDYES, IDNO = harness.IDOK, harness.IDCANCEL, harness.IDYES, harness.IDNO
 OK_BUTTONS = [IDOK]
 YES_NO_BUTTONS = [IDYES, IDNO]
 
@@ -30,12 +28,12 @@ DIALOG_CAPTION = b"PMSETUP.EXE"
 
 
 class LibraryMachine(Scenario):
-    recent_location = SETUP_DIR + "\\"   # None: no InstallLocationsMRU key
+    recent_location = True   # False: no InstallLocationsMRU key
     print_manager_installed = False
 
     def setUp(self):
         super().setUp()
-        self.library_strings = harness.library_strings()
+        self.library_strings = product.library_strings()
         product.install_for_library(self.machine, self.recent_location,
                                     self.print_manager_installed)
 
@@ -49,7 +47,7 @@ class LibraryMachine(Scenario):
         self.assertEqual(lines[:2], ["loaded ok", "export name=1 ordinal-same=1"], lines)
         words = dict(w.split("=", 1) for w in lines[2].split(" ")[1:])
         self.assertEqual(words["balanced"], "1", "OrvaneSetup left its arguments on the stack")
-        return int(words["value"]), bytes.fromhex(words["directory"]).decode(harness.CODE_PAGE)
+        return int(words["value"]), bytes.fromhex(words["directory"]).decode(CODE_PAGE)
 
     def setup_runs(self):
         """The PMSETUP stand-in's runs: [(command line, module, current directory)]."""
@@ -80,6 +78,7 @@ class LibraryMachine(Scenario):
 
 class Library(LibraryMachine):
     def test_lpt_printer_without_print_manager(self):
+        """Only the real platform: LoadLibraryA of the real DLL and a real process start."""
         run = self.call(product.LPT_PRINTER, [])
         self.assertRanAsScripted(run, 0)
         self.assertShown(run, [])
@@ -87,12 +86,14 @@ class Library(LibraryMachine):
         self.assertSetupStarted(self.machine.windows_dir)
 
     def test_printer_name_in_another_letter_case(self):
+        """Only the real platform: lstrcmpiA on the names of Wine's spooler."""
         run = self.call(product.LPT_PRINTER.upper(), [])
         self.assertRanAsScripted(run, 0)
         self.assertEqual(self.host_result()[0], 0)
         self.assertSetupStarted(self.machine.windows_dir)
 
     def test_printer_not_found(self):
+        """Only the real platform: a real message box owned by nobody."""
         run = self.call("Another Printer", [IDOK])
         self.assertRanAsScripted(run, 0)
         self.assertShown(run, [(8, 6, OK_BUTTONS)])
@@ -100,6 +101,7 @@ class Library(LibraryMachine):
         self.assertNothingStarted()
 
     def test_network_port_after_an_lpt_printer_of_the_driver(self):
+        """Only the real platform: the order in which Wine's spooler lists printers."""
         # The spooler lists "Orvane Type2" (LPT1:) before "Orvane Type2 (network)": no
         # question, the new printer is passed over and so not found.
         self.assertEqual([p[0] for p in self.machine.printers()],
@@ -111,6 +113,7 @@ class Library(LibraryMachine):
         self.assertNothingStarted()
 
     def test_dialog_wrong_file_then_the_right_one(self):
+        """Only the real platform: the real open-file dialog and the folder it leaves current."""
         self.machine.setup([("regsz", "HKCU", "InstallLocationsMRU", "b", r"C:\Nowhere\\")])
         run = self.call(product.LPT_PRINTER, [("file", r"C:\Setup\other.exe"),
                                               ("file", SETUP_PROGRAM.lower())])
@@ -122,6 +125,7 @@ class Library(LibraryMachine):
         self.assertSetupStarted(SETUP_DIR)
 
     def test_dialog_cancelled(self):
+        """Only the real platform: GetOpenFileNameA cancelled in the real dialog."""
         self.machine.setup([("regsz", "HKCU", "InstallLocationsMRU", "b", r"C:\Nowhere\\")])
         run = self.call(product.LPT_PRINTER, [IDCANCEL, IDOK])
         self.assertRanAsScripted(run, 0)
@@ -132,6 +136,7 @@ class Library(LibraryMachine):
         self.assertNothingStarted()
 
     def test_typed_name_of_a_missing_file(self):
+        """Only the real platform: the real dialog accepting a typed name of no file."""
         self.machine.setup([("regsz", "HKCU", "InstallLocationsMRU", "b", r"C:\Nowhere\\")])
         run = self.call(product.LPT_PRINTER, [("file", r"C:\Setup\PMSETUP2.EXE")])
         self.assertRanAsScripted(run, 0)
@@ -140,6 +145,7 @@ class Library(LibraryMachine):
         self.assertNothingStarted()
 
     def test_recent_location_without_a_trailing_backslash(self):
+        """Only the real platform: GetShortPathNameA of a joined path that names nothing."""
         # "C:\Setup" + "pmsetup.exe" names no file: the dialog is shown.
         self.machine.setup([("regsz", "HKCU", "InstallLocationsMRU", "b", SETUP_DIR)])
         run = self.call(product.LPT_PRINTER, [IDCANCEL, IDOK])
@@ -149,13 +155,14 @@ class Library(LibraryMachine):
 
 
 class LibraryWithoutRecentLocation(LibraryMachine):
-    recent_location = None
+    recent_location = False
 
     def test_setup_program_in_the_current_directory(self):
+        """Only the real platform: CreateProcessA's search order, the host's folder first."""
         # Another pmsetup.exe beside the host: Wine's process start, like Windows', looks for
         # a bare program name in the host's own folder first, so only the full path of the
         # file found in the current directory starts that file.
-        self.machine.setup([("copy", harness.windows_path(self.machine.bin("pmsetup.exe")),
+        self.machine.setup([("copy", windows_path(self.machine.bin("pmsetup.exe")),
                              self.machine.windows_dir + r"\pmsetup.exe")])
         run = self.call(product.LPT_PRINTER, [], directory=SETUP_DIR)
         self.assertRanAsScripted(run, 0)
@@ -170,6 +177,7 @@ class LibraryWithNetworkPrinterOnly(LibraryMachine):
         self.machine.setup([("deleteprinter", product.LPT_PRINTER)])
 
     def test_network_port_accepted(self):
+        """Only the real platform: a network port as Wine's spooler reports it."""
         run = self.call(product.NETWORK_PRINTER, [IDYES])
         self.assertRanAsScripted(run, 0)
         self.assertShown(run, [(2, 6, YES_NO_BUTTONS)])
@@ -177,6 +185,7 @@ class LibraryWithNetworkPrinterOnly(LibraryMachine):
         self.assertSetupStarted(self.machine.windows_dir)
 
     def test_network_port_declined(self):
+        """Only the real platform: the real Yes/No box declined."""
         run = self.call(product.NETWORK_PRINTER, [IDNO])
         self.assertRanAsScripted(run, 0)
         self.assertShown(run, [(2, 6, YES_NO_BUTTONS)])
@@ -188,6 +197,7 @@ class LibraryWithPrintManagerInstalled(LibraryMachine):
     print_manager_installed = True
 
     def test_overwrite_accepted(self):
+        """Only the real platform: FindFirstFileA in the folder the probe made current."""
         run = self.call(product.LPT_PRINTER, [IDYES])
         self.assertRanAsScripted(run, 0)
         self.assertShown(run, [(3, 6, YES_NO_BUTTONS)])
@@ -198,6 +208,7 @@ class LibraryWithPrintManagerInstalled(LibraryMachine):
         self.assertSetupStarted(product.INSTALL_DIR)
 
     def test_overwrite_declined(self):
+        """Only the real platform: the real overwrite question declined."""
         run = self.call(product.LPT_PRINTER, [IDNO])
         self.assertRanAsScripted(run, 0)
         self.assertShown(run, [(3, 6, YES_NO_BUTTONS)])
