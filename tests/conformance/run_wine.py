@@ -6,6 +6,7 @@ its status.
 Usage: run_wine.py CONFORMANCE.EXE BASE_PREFIX WORK_DIR
 """
 import os
+import shutil
 import subprocess
 import sys
 
@@ -17,10 +18,14 @@ def main():
     program, base, work = sys.argv[1:4]
     machine = Machine(os.path.dirname(program), base, work)
     output = machine.work_file("conformance.txt")
+    # Inside the machine, where the copies of itself that it starts are made beside it.
+    inside = machine.host_path("C:\\Conform\\Bin\\CONFORM.EXE")
+    os.makedirs(os.path.dirname(inside), exist_ok=True)
+    shutil.copy(program, inside)
     try:
         # Output to a file: a pipe would stay open as long as Wine's helper processes.
         with open(output, "wb") as out:
-            status = subprocess.run(["wine", program], env=machine.env, stdout=out,
+            status = subprocess.run(["wine", "C:\\Conform\\Bin\\CONFORM.EXE"], env=machine.env, stdout=out,
                                     stderr=subprocess.STDOUT, cwd=work, timeout=240).returncode
     finally:
         machine.close(keep_prefix=bool(os.environ.get("KMW_WINE_KEEP")))

@@ -488,6 +488,21 @@ TEST_F(InjectedFailure, TextStreamFailurePoints) {
     EXPECT_EQ(winsim_file(FILE_B), "");
 }
 
+/* A read that fails in the middle of a file is an error of the stream, not an end of it. */
+TEST_F(InjectedFailure, AReadFailingMidStreamIsAnErrorNotAnEnd) {
+    std::string big(100000, 'x');
+    winsim_write_file("C:\\WINDOWS\\IN.INI", big);
+    FILE *f = _fsopen("C:\\WINDOWS\\IN.INI", "r", _SH_DENYNO);
+    ASSERT_NE(f, nullptr);
+    winsim_fail_call("_read", 2);
+    size_t n = 0;
+    while (fgetc(f) != EOF)
+        n++;
+    EXPECT_LT(n, big.size());
+    EXPECT_NE(ferror(f), 0);
+    fclose(f);
+}
+
 /* Calls that cannot fail for a program's arguments, and calls that release: an injected
  * failure is counted and changes nothing. */
 struct unfailing_call {
