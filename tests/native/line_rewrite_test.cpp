@@ -253,8 +253,6 @@ TEST_F(LineRewrite, ABigFileWithoutFailuresIsRewrittenWhole) {
     EXPECT_EQ(rewrite(TARGET, 512, copy_piece, append_line_at_end, nullptr), 1);
     EXPECT_EQ(winsim_file(TARGET), big + "added\r\n");
     EXPECT_TRUE(temporary_files().empty());
-    EXPECT_EQ(winsim_call_count("GetTempFileNameA"), 2) << "the rewritten text, the target's own";
-    EXPECT_EQ(winsim_call_count("CopyFileA"), 2) << "the target aside, the rewritten text back";
     EXPECT_GT(winsim_call_count("_write"), 3) << "the failure rows above need several writes";
     EXPECT_GT(winsim_call_count("_read"), 2);
 }

@@ -1,8 +1,10 @@
-/* Printer and driver removal: which printers go, the driver deletion request after each, the
+/* Printer and driver removal: which printers go and which stay with their drivers, the
  * sibling drivers' printers, and the driver's registry key on both kinds of platform. */
 #include "uninstaller_machine.h"
 
 #include "printers.h"
+
+#include <winspool.h>
 
 namespace {
 
@@ -16,11 +18,20 @@ struct printer_row {
     bool openable;
 };
 
-std::vector<std::string> request_log() {
-    std::vector<std::string> log;
-    for (const winsim_spooler_request &r : winsim_spooler_requests())
-        log.push_back(r.api + " " + r.name + (r.result ? "" : " (failed)"));
-    return log;
+/* The printers left, as the spooler lists them; one that goes once its jobs end is marked. */
+std::vector<std::string> printers_left() {
+    DWORD needed = 0, count = 0;
+    EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count);
+    std::vector<BYTE> block(needed + 1);
+    std::vector<std::string> names;
+    if (!EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, block.data(), needed, &needed, &count))
+        return names;
+    const PRINTER_INFO_2A *records = (const PRINTER_INFO_2A *)block.data();
+    for (DWORD i = 0; i < count; i++)
+        names.push_back(
+            std::string(records[i].pPrinterName) +
+            (records[i].Status & PRINTER_STATUS_PENDING_DELETION ? " (to be deleted)" : ""));
+    return names;
 }
 
 class PrinterRemoval : public RemovalStep {
@@ -55,88 +66,65 @@ TEST_F(PrinterRemoval, PrintersDriverAndSiblings) {
         std::vector<printer_row> printers;
         std::vector<std::string> drivers_installed; /* besides the printers' own */
         int result;
-        std::vector<std::string> requests;
         std::vector<std::string> printers_left;
         std::vector<std::string> drivers_left;
     } rows[] = {
-        {"no printers at all", {}, {}, 1, {}, {}, {}},
-        {"one idle printer",
-         {{"Fax", "LPT1:", "Orvane Type2", 0, true}},
-         {},
-         1,
-         {"OpenPrinterA Fax", "DeletePrinter Fax", "ClosePrinter Fax",
-          "DeletePrinterDriverA Orvane Type2"},
-         {},
-         {}},
-        {"several idle printers: one driver request after each",
+        {"no printers at all", {}, {}, 1, {}, {}},
+        {"one idle printer", {{"Fax", "LPT1:", "Orvane Type2", 0, true}}, {}, 1, {}, {}},
+        {"several idle printers go, another driver's printer stays",
          {{"Fax 1", "LPT1:", "Orvane Type2", 0, true},
           {"Laser", "LPT2:", "Generic / Text Only", 0, true},
           {"Fax 2", "FILE:", "orvane type2", 0, true}},
          {},
          1,
-         {"OpenPrinterA Fax 1", "DeletePrinter Fax 1", "ClosePrinter Fax 1",
-          "DeletePrinterDriverA Orvane Type2 (failed)", "OpenPrinterA Fax 2", "DeletePrinter Fax 2",
-          "ClosePrinter Fax 2", "DeletePrinterDriverA orvane type2"},
          {"Laser"},
          {"Generic / Text Only"}},
-        {"the only printer has jobs: nothing is requested, the driver stays",
+        {"the only printer has jobs: it stays, and so does the driver",
          {{"Fax", "LPT1:", "Orvane Type2", 4, true}},
          {},
          1,
-         {},
          {"Fax"},
          {"Orvane Type2"}},
         {"a busy printer keeps the driver that an idle one asks to delete",
          {{"Busy", "LPT1:", "Orvane Type2", 1, true}, {"Idle", "LPT2:", "Orvane Type2", 0, true}},
          {},
          1,
-         {"OpenPrinterA Idle", "DeletePrinter Idle", "ClosePrinter Idle",
-          "DeletePrinterDriverA Orvane Type2 (failed)"},
          {"Busy"},
          {"Orvane Type2"}},
-        {"a printer that cannot be opened stays, the driver request is still made",
+        {"a printer that cannot be opened stays with its driver",
          {{"Locked", "LPT1:", "Orvane Type2", 0, false}},
          {},
          1,
-         {"OpenPrinterA Locked (failed)", "DeletePrinterDriverA Orvane Type2 (failed)"},
          {"Locked"},
          {"Orvane Type2"}},
         {"a sibling printer with jobs makes the result 0 and stays",
          {{"Old fax", "LPT1:", "Orvane", 5, true}, {"Fax", "LPT2:", "Orvane Type2", 0, true}},
          {},
          0,
-         {"OpenPrinterA Fax", "DeletePrinter Fax", "ClosePrinter Fax",
-          "DeletePrinterDriverA Orvane Type2"},
          {"Old fax"},
          {"Orvane"}},
         {"an idle Type1 printer makes the result 0 and stays",
          {{"T1", "LPT1:", "ORVANE TYPE1", 0, true}},
          {},
          0,
-         {},
          {"T1"},
          {"ORVANE TYPE1"}},
         {"an installed sibling driver without a printer is not noticed",
          {{"Fax", "LPT1:", "Orvane Type2", 0, true}},
          {"Orvane Type1", "Orvane"},
          1,
-         {"OpenPrinterA Fax", "DeletePrinter Fax", "ClosePrinter Fax",
-          "DeletePrinterDriverA Orvane Type2"},
          {},
          {"Orvane Type1", "Orvane"}},
         {"names that only begin like the driver's are other drivers",
          {{"A", "LPT1:", "Orvane Type2 Plus", 0, true}, {"B", "LPT1:", "Orvane Type", 0, true}},
          {},
          1,
-         {},
          {"A", "B"},
          {"Orvane Type2 Plus", "Orvane Type"}},
         {"a Japanese printer name",
          {{fax_jp.c_str(), "LPT1:", "Orvane Type2", 0, true}},
          {},
          1,
-         {"OpenPrinterA " + fax_jp, "DeletePrinter " + fax_jp, "ClosePrinter " + fax_jp,
-          "DeletePrinterDriverA Orvane Type2"},
          {},
          {}},
     };
@@ -145,11 +133,9 @@ TEST_F(PrinterRemoval, PrintersDriverAndSiblings) {
             winsim_add_printer_driver(d);
         add(r.printers);
         EXPECT_EQ(remove_printers_and_driver(), r.result) << r.what;
-        EXPECT_EQ(request_log(), r.requests) << r.what;
-        EXPECT_EQ(winsim_printers(), r.printers_left) << r.what;
+        EXPECT_EQ(printers_left(), r.printers_left) << r.what;
         std::vector<std::string> drivers = winsim_printer_drivers();
         EXPECT_EQ(drivers, r.drivers_left) << r.what;
-        EXPECT_EQ(winsim_call_count("EnumPrintersA"), r.printers.empty() ? 1 : 2) << r.what;
         expect_key_deleted_and_all_released();
         next_row(r.what);
     }
@@ -202,17 +188,15 @@ TEST_F(PrinterRemoval, DriverKeyNameThatCannotBeLoadedDeletesNoKey) {
         winsim_fail_call("LoadStringA", 4);
         EXPECT_EQ(remove_printers_and_driver(), 1) << nt;
         EXPECT_EQ(winsim_registry(), registry) << nt;
-        EXPECT_EQ(winsim_call_count("RegDeleteKeyA"), 0) << nt;
         EXPECT_TRUE(winsim_printers().empty()) << nt;
         next_row(nt ? "NT" : "95");
     }
 }
 
 /* Windows 95/98 remove the key with its subkeys in one call. */
-TEST_F(PrinterRemoval, DriverKeyWithSubkeysGoesInOneCallOnWindows95) {
+TEST_F(PrinterRemoval, DriverKeyWithSubkeysGoesOnWindows95) {
     winsim_reg_set_string(HKEY_LOCAL_MACHINE, std::string(DRIVER_KEY) + "\\Files\\More", "a", "b");
     remove_printers_and_driver();
-    EXPECT_EQ(winsim_call_count("RegDeleteKeyA"), 1);
     expect_key_deleted_and_all_released();
 }
 
