@@ -25,8 +25,9 @@ def main():
     try:
         # Output to a file: a pipe would stay open as long as Wine's helper processes.
         with open(output, "wb") as out:
-            status = subprocess.run(["wine", "C:\\Conform\\Bin\\CONFORM.EXE"], env=machine.env, stdout=out,
-                                    stderr=subprocess.STDOUT, cwd=work, timeout=240).returncode
+            status = subprocess.run(["wine", "C:\\Conform\\Bin\\CONFORM.EXE"], env=machine.env,
+                                    stdout=out, stderr=subprocess.STDOUT, cwd=work,
+                                    timeout=240).returncode
     finally:
         machine.close(keep_prefix=bool(os.environ.get("KMW_WINE_KEEP")))
     with open(output, "rb") as f:
