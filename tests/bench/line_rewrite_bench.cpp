@@ -28,7 +28,6 @@ extern const winsim_string_row kmw48rmv_strings[];
 
 namespace {
 
-
 unsigned long long random_state = 88172645463325252ull;
 unsigned next_random(unsigned below) {
     random_state ^= random_state << 13;

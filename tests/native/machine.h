@@ -154,7 +154,8 @@ inline bool registry_line_under(const std::string &line, const std::string &key_
 inline std::string shared_count_line(unsigned long n) {
     char hex[48];
     snprintf(hex, sizeof hex, " %02X %02X %02X %02X", (unsigned)(n & 0xFF),
-             (unsigned)((n >> 8) & 0xFF), (unsigned)((n >> 16) & 0xFF), (unsigned)((n >> 24) & 0xFF));
+             (unsigned)((n >> 8) & 0xFF), (unsigned)((n >> 16) & 0xFF),
+             (unsigned)((n >> 24) & 0xFF));
     return std::string("value HKEY_LOCAL_MACHINE\\") + product::SHARED_DLLS_KEY + " [" +
            product::text(product::DEVICE) + "] type 4 =" + hex;
 }
