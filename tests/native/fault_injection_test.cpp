@@ -329,9 +329,7 @@ TEST_F(FaultInjection, NothingLostWhateverCallFails) {
                                     {last_exit_code, machine_state_now()}, api);
                 return std::string();
             }));
-        total.calls += counts.calls;
-        total.runs += counts.runs;
-        total.failed += counts.failed;
+        total.add(counts);
         next_row(s.what);
     }
     printf("[ fault injection ] uninstaller: %d calls, %d runs, %d with a fault\n", total.calls,
@@ -440,9 +438,7 @@ TEST_F(FaultInjection, StoppedDeadAtAnyPointASecondRunFinishes) {
                 return expect_restorable(s, before, unpack_result(facts));
             },
             &states);
-        total.calls += counts.calls;
-        total.runs += counts.runs;
-        total.failed += counts.failed;
+        total.add(counts);
         next_row(s.what);
     }
     for (const auto &st : states)

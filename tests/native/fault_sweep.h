@@ -139,6 +139,11 @@ struct sweep_runs {
 
 struct sweep_counts {
     int calls = 0, runs = 0, failed = 0;
+    void add(const sweep_counts &c) {
+        calls += c.calls;
+        runs += c.runs;
+        failed += c.failed;
+    }
 };
 
 /* The clean run in a child: its calls (or its stop points) and its facts. */

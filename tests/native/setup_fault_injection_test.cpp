@@ -154,9 +154,7 @@ TEST_F(SetupFaultInjection, NothingChangesWhateverCallFails) {
             return std::string();
         };
         sweep_counts counts = sweep_every_failure(s.what, runs);
-        total.calls += counts.calls;
-        total.runs += counts.runs;
-        total.failed += counts.failed;
+        total.add(counts);
         next_row(s.what);
     }
     printf("[ fault injection ] OrvaneSetup: %d calls, %d runs, %d with a fault\n", total.calls,
