@@ -36,6 +36,18 @@ HDDEDATA CALLBACK no_transactions(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_P
     return 0;
 }
 
+/* The Program Manager's reply to a request for `group`, over a new conversation (handed back
+ * in `opened` when asked for). */
+HDDEDATA request_group(DWORD instance, const char *group, HCONV *opened = nullptr) {
+    HSZ name = DdeCreateStringHandleA(instance, "PROGMAN", CP_WINANSI);
+    HSZ item = DdeCreateStringHandleA(instance, group, CP_WINANSI);
+    HCONV conversation = DdeConnect(instance, name, name, nullptr);
+    if (opened)
+        *opened = conversation;
+    return DdeClientTransaction(nullptr, 0, conversation, item, CF_TEXT, XTYP_REQUEST, 1000,
+                                nullptr);
+}
+
 /* A buffer pre-filled with a word, to see whether a failing call wrote to it. */
 struct filled {
     char bytes[300];
@@ -414,11 +426,7 @@ std::vector<failing_call> failing_calls() {
          [] {
              DWORD instance = 0;
              DdeInitializeA(&instance, no_transactions, APPCMD_CLIENTONLY, 0);
-             HSZ name = DdeCreateStringHandleA(instance, "PROGMAN", CP_WINANSI);
-             HSZ group = DdeCreateStringHandleA(instance, "G", CP_WINANSI);
-             HCONV conversation = DdeConnect(instance, name, name, nullptr);
-             HDDEDATA data = DdeClientTransaction(nullptr, 0, conversation, group, CF_TEXT,
-                                                  XTYP_REQUEST, 1000, nullptr);
+             HDDEDATA data = request_group(instance, "G");
              filled b;
              EXPECT_EQ(DdeGetData(data, (LPBYTE)b.bytes, 256, 0), 0u);
              EXPECT_STREQ(b.bytes, "kumquat");
@@ -652,11 +660,8 @@ std::vector<unfailing_call> unfailing_calls() {
              winsim_progman_add_group("G", {});
              DWORD instance = 0;
              DdeInitializeA(&instance, no_transactions, APPCMD_CLIENTONLY, 0);
-             HSZ name = DdeCreateStringHandleA(instance, "PROGMAN", CP_WINANSI);
-             HSZ group = DdeCreateStringHandleA(instance, "G", CP_WINANSI);
-             HCONV conversation = DdeConnect(instance, name, name, nullptr);
-             HDDEDATA data = DdeClientTransaction(nullptr, 0, conversation, group, CF_TEXT,
-                                                  XTYP_REQUEST, 1000, nullptr);
+             HCONV conversation = nullptr;
+             HDDEDATA data = request_group(instance, "G", &conversation);
              int open = winsim_dde_open_objects();
              winsim_fail_call("DdeFreeDataHandle", 1);
              EXPECT_TRUE(DdeFreeDataHandle(data));
