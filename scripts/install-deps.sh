@@ -26,7 +26,13 @@ if [ ${#missing[@]} -gt 0 ]; then
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
         $sudo dpkg --add-architecture i386
     fi
-    $sudo apt-get update -q
+    # A mirror in the middle of a sync fails the update of one index now and then: try again,
+    # and go on with the lists there are (the install itself says when a package is missing).
+    for attempt in 1 2 3; do
+        $sudo apt-get update -q && break
+        echo "install-deps: apt-get update failed (attempt $attempt)"
+        sleep $((attempt * 10))
+    done
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 

@@ -3,16 +3,12 @@
  * "NUL=<short path>" in the [rename] section of wininit.ini makes Windows delete the file
  * while it starts.  Only files that exist get an entry. */
 #include <windows.h>
-#include <share.h>
-#include <stdio.h>
 
 #include "deletion_list.h"
 #include "line_rewrite.h"
 #include "text.h"
 
 enum { PATH_CAPACITY = 260, ENTRY_CAPACITY = PATH_CAPACITY + 8, WININIT_PIECE_CAPACITY = 512 };
-
-enum { WININIT_FOUND = 1, WININIT_CREATED = 2 };
 
 /* The hook flag: where the [rename] header stands. */
 enum {
@@ -43,90 +39,74 @@ static char entry[ENTRY_CAPACITY];
 static int system_files_listed;
 
 /* One entry for the file at `path`, when it exists. */
-static void write_entry(const char *path, FILE *out) {
+static void write_entry(const char *path) {
     DWORD length = GetShortPathNameA(path, short_path, PATH_CAPACITY);
     if (length == 0 || length >= PATH_CAPACITY)
         return;
     wsprintfA(entry, entry_format, short_path);
-    write_text(entry, out);
+    write_text(entry);
 }
 
-static void write_entry_in(const char *directory, const char *name, FILE *out) {
+static void write_entry_in(const char *directory, const char *name) {
     if (directory[0] == '\0' || lstrlenA(directory) + 1 + lstrlenA(name) >= PATH_CAPACITY)
         return;
     wsprintfA(file_path, path_format, directory, name);
-    write_entry(file_path, out);
+    write_entry(file_path);
 }
 
-static void write_entries(FILE *out) {
+static void write_entries() {
     DWORD length = GetModuleFileNameA(NULL, file_path, PATH_CAPACITY);
     if (length != 0 && length < PATH_CAPACITY)
-        write_entry(file_path, out);
-    write_entry_in(windows_directory, product_ini_name, out);
+        write_entry(file_path);
+    write_entry_in(windows_directory, product_ini_name);
     for (int i = 0; i < system_files_listed; i++)
-        write_entry_in(system_directory, system_files[i], out);
+        write_entry_in(system_directory, system_files[i]);
 }
 
-static void list_piece(const char *piece, int length, int begins_line, FILE *out, int *flag) {
-    write_piece(piece, length, out);
+static void list_piece(const char *piece, int length, int begins_line, int *flag) {
+    write_piece(piece, length);
     if (begins_line && ascii_prefix_equal(piece, length, rename_header))
         *flag = ENTRIES_AFTER_THIS_LINE;
     if (*flag == ENTRIES_AFTER_THIS_LINE && piece[length - 1] == '\n') {
-        write_entries(out);
+        write_entries();
         *flag = HEADER_SEEN;
     }
 }
 
-static void list_end(FILE *out, int flag) {
+/* A missing wininit.ini comes here with nothing read: it is made holding the header and the
+ * entries, as a wininit.ini holding only the header would be rewritten. */
+static void list_end(int flag) {
     if (flag == HEADER_SEEN)
         return;
     /* The header, or the entries of a header on the last line, go on lines of their own. */
-    finish_open_line(out);
+    finish_open_line();
     if (flag == NO_HEADER_SEEN) {
-        write_text(rename_header, out);
-        write_text(line_feed, out);
+        write_text(rename_header);
+        write_text(line_feed);
     }
-    write_entries(out);
+    write_entries();
 }
 
-/* wininit.ini exists (WININIT_FOUND), or is created holding only the [rename] header
- * (WININIT_CREATED); 0 when neither.  Only a missing file is created: one that is there but
- * could not be opened must never be replaced by an empty one, which would lose what other
- * programs scheduled in it. */
-static int make_wininit() {
-    FILE *file = _fsopen(wininit_path, "r", _SH_DENYNO);
-    if (file != NULL) {
-        fclose(file);
-        return WININIT_FOUND;
-    }
-    if (GetFileAttributesA(wininit_path) != INVALID_FILE_ATTRIBUTES ||
-        GetLastError() != ERROR_FILE_NOT_FOUND)
+static int build_wininit_path() {
+    UINT length = GetWindowsDirectoryA(windows_directory, PATH_CAPACITY);
+    if (length == 0 || length >= PATH_CAPACITY ||
+        length + sizeof wininit_format - 2 > PATH_CAPACITY)
         return 0;
-    file = _fsopen(wininit_path, "w+", _SH_DENYNO);
-    if (file == NULL)
-        return 0;
-    fputs(rename_header, file);
-    fputs(line_feed, file);
-    fclose(file);
-    return WININIT_CREATED;
+    wsprintfA(wininit_path, wininit_format, windows_directory);
+    return 1;
+}
+
+void finish_interrupted_list() {
+    if (build_wininit_path())
+        finish_interrupted_rewrite(wininit_path);
 }
 
 void write_deletion_list(int keep_setup_library) {
     system_files_listed = keep_setup_library ? SYSTEM_FILE_COUNT - 1 : SYSTEM_FILE_COUNT;
-    UINT length = GetWindowsDirectoryA(windows_directory, PATH_CAPACITY);
-    if (length == 0 || length >= PATH_CAPACITY ||
-        length + sizeof wininit_format - 2 > PATH_CAPACITY)
+    if (!build_wininit_path())
         return;
-    wsprintfA(wininit_path, wininit_format, windows_directory);
-    length = GetSystemDirectoryA(system_directory, PATH_CAPACITY);
+    UINT length = GetSystemDirectoryA(system_directory, PATH_CAPACITY);
     if (length == 0 || length >= PATH_CAPACITY)
         system_directory[0] = '\0';
-    int made = make_wininit();
-    if (made == 0)
-        return;
-    /* A wininit.ini made here that could not be rewritten holds nothing but the header: it
-     * goes again, and the machine is as it was. */
-    if (!rewrite(wininit_path, WININIT_PIECE_CAPACITY, list_piece, list_end, NULL) &&
-        made == WININIT_CREATED)
-        DeleteFileA(wininit_path);
+    rewrite(wininit_path, WININIT_PIECE_CAPACITY, list_piece, list_end, NULL);
 }

@@ -1,16 +1,15 @@
-/* line_rewrite.cpp: the piece-by-piece rewrite of a text file through a temporary file
- * ("unsXXXX.TMP" in the uninstaller's own folder KMW48RMV.TMP of the Windows directory), with
- * the file's own bytes kept aside while it is replaced; shared by the deletion list and the
- * system.ini clean-up (see line_rewrite.h). */
+/* line_rewrite.cpp: the piece-by-piece rewrite of a text file into a new text that is
+ * committed and then moved into the file's place, the old file kept aside in the
+ * uninstaller's work folder KMW48RMV.TMP until the new one stands; shared by the deletion list
+ * and the system.ini clean-up (see line_rewrite.h). */
 #include <windows.h>
 #include <share.h>
 #include <stdio.h>
 #include <string.h>
 
 #include "line_rewrite.h"
-#include "text.h"
 
-enum { PATH_CAPACITY = 260, TEMP_NAME_LENGTH = 11 /* unsXXXX.TMP */ };
+enum { PATH_CAPACITY = 260, OUTPUT_BLOCK_CAPACITY = 4096, READ_BLOCK_CAPACITY = 2048 };
 
 /* Filler of the piece buffer beyond the text of the current piece: any byte but zero.  With
  * it the zero that fgets stores after a piece is the last zero in the buffer, which gives the
@@ -18,32 +17,37 @@ enum { PATH_CAPACITY = 260, TEMP_NAME_LENGTH = 11 /* unsXXXX.TMP */ };
 enum { PIECE_FILLER = '\x01' };
 
 static const char temp_prefix[] = "unst";
-static const char temp_name_start[] = "uns"; /* GetTempFileNameA keeps three letters */
-static const char temp_extension[] = ".TMP";
+static const char new_text_extension[] = ".NEW";
 static const char work_folder_name[] = "\\KMW48RMV.TMP";
-static const char backslash[] = "\\";
-static const char every_entry[] = "\\*.*";
+static const char no_extension[] = "";
 
 static char windows_directory[PATH_CAPACITY];
 static char work_folder[PATH_CAPACITY];
-static char temp_path[PATH_CAPACITY];  /* the new text */
-static char copy_path[PATH_CAPACITY];  /* a copy while it is written */
-static char old_path[PATH_CAPACITY];   /* the file that a copy replaces, while it does */
-static char aside_path[PATH_CAPACITY]; /* the target's own bytes while it is replaced */
-static char found_path[PATH_CAPACITY];
-static char restored_path[PATH_CAPACITY];
-static WIN32_FIND_DATAA found_entry;
+static int in_windows_directory;             /* no work folder: temporary names beside the files */
+static int work_folder_users;                /* a copy made during a rewrite shares its folder */
+static char rewrite_new_path[PATH_CAPACITY]; /* the new text of a rewrite */
+static char copy_new_path[PATH_CAPACITY];    /* the new text of a copy (made during a rewrite) */
+static char aside_path[PATH_CAPACITY];       /* the old file while the new one takes its place */
 static char piece[LINE_PIECE_CAPACITY];
+static char read_blocks[2][READ_BLOCK_CAPACITY];
+
+/* The new text being written: blocks of OUTPUT_BLOCK_CAPACITY bytes through WriteFile. */
+static HANDLE output;
+static char output_block[OUTPUT_BLOCK_CAPACITY];
+static int output_used;
+static int output_written;     /* bytes given so far */
+static int output_failed;      /* a write failed: the new text is not whole */
+static int output_as_text;     /* each LF goes out as CR LF */
 static int output_inside_line; /* the output so far ends without a line feed */
 
-/* The path of the uninstaller's own folder, built afresh; 0 when it does not fit. */
-static int build_work_folder_path() {
-    UINT length = GetWindowsDirectoryA(windows_directory, PATH_CAPACITY);
-    if (length == 0 || length + sizeof work_folder_name > PATH_CAPACITY)
-        return 0;
-    lstrcpyA(work_folder, windows_directory);
-    lstrcatA(work_folder, work_folder_name);
-    return 1;
+void flush_profile_cache(const char *path) {
+    WritePrivateProfileStringA(NULL, NULL, NULL, path);
+}
+
+/* 1 when something is at `path`, or when that cannot be told. */
+static int may_exist(const char *path) {
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES ||
+           GetLastError() != ERROR_FILE_NOT_FOUND;
 }
 
 static int is_folder(const char *path) {
@@ -51,25 +55,54 @@ static int is_folder(const char *path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-/* The folder exists (made now, or left by an earlier run). */
+/* The path of the uninstaller's own folder, built afresh; 0 when the Windows directory is not
+ * known, and then `work_folder` is empty when it is but the folder's path would not fit. */
+static int build_work_folder_path() {
+    UINT length = GetWindowsDirectoryA(windows_directory, PATH_CAPACITY);
+    work_folder[0] = '\0';
+    if (length == 0 || length >= PATH_CAPACITY)
+        return 0;
+    if (length + sizeof work_folder_name <= PATH_CAPACITY) {
+        lstrcpyA(work_folder, windows_directory);
+        lstrcatA(work_folder, work_folder_name);
+    }
+    return 1;
+}
+
+/* The work folder (made now, or left by an earlier run); when it cannot be had (a file of
+ * that name, a folder that cannot be made or whose path would not fit), the Windows directory
+ * itself.  0 when the Windows directory is not known. */
 static int open_work_folder() {
+    if (work_folder_users > 0) {
+        work_folder_users++;
+        return 1;
+    }
+    in_windows_directory = 0;
     if (!build_work_folder_path())
         return 0;
-    return CreateDirectoryA(work_folder, NULL) || is_folder(work_folder);
+    if (work_folder[0] == '\0' ||
+        (!CreateDirectoryA(work_folder, NULL) && !is_folder(work_folder))) {
+        lstrcpyA(work_folder, windows_directory);
+        in_windows_directory = 1;
+    }
+    work_folder_users = 1;
+    return 1;
 }
 
 /* The folder goes once it is empty. */
 static void close_work_folder() {
-    RemoveDirectoryA(work_folder);
+    if (--work_folder_users == 0 && !in_windows_directory)
+        RemoveDirectoryA(work_folder);
 }
 
-/* `folder` + "\" + `name` into `path`; 0 when it does not fit. */
-static int join_path(char *path, const char *folder, const char *name) {
-    if (lstrlenA(folder) + 1 + lstrlenA(name) >= PATH_CAPACITY)
+/* `folder` + "\" + `name` + `extension` into `path`; 0 when it does not fit. */
+static int join_path(char *path, const char *folder, const char *name, const char *extension) {
+    if (lstrlenA(folder) + 1 + lstrlenA(name) + lstrlenA(extension) >= PATH_CAPACITY)
         return 0;
     lstrcpyA(path, folder);
-    lstrcatA(path, backslash);
+    lstrcatA(path, "\\");
     lstrcatA(path, name);
+    lstrcatA(path, extension);
     return 1;
 }
 
@@ -82,33 +115,131 @@ static const char *file_name_of(const char *path) {
     return name;
 }
 
-/* A name that GetTempFileNameA gives for the prefix: "uns", four hexadecimal digits, ".TMP". */
-static int is_temporary_name(const char *name) {
-    return lstrlenA(name) == TEMP_NAME_LENGTH && ascii_prefix_equal(name, 3, temp_name_start) &&
-           ascii_prefix_equal(name + 7, 4, temp_extension);
+/* The name of the new text of `target_path`: "<name>.NEW" in the work folder, or a fresh
+ * temporary name beside the files (made by GetTempFileNameA). */
+static int make_new_text_name(char *path, const char *target_path) {
+    if (in_windows_directory)
+        return GetTempFileNameA(work_folder, temp_prefix, 0, path) != 0;
+    return join_path(path, work_folder, file_name_of(target_path), new_text_extension);
 }
 
-void write_piece(const char *text, int length, FILE *out) {
+/* The name the old file is kept under: its own in the work folder, or a fresh temporary name
+ * made free for it (MoveFileA does not replace a file). */
+static int make_aside_name(const char *target_path) {
+    if (!in_windows_directory)
+        return join_path(aside_path, work_folder, file_name_of(target_path), no_extension);
+    if (GetTempFileNameA(work_folder, temp_prefix, 0, aside_path) == 0)
+        return 0;
+    DeleteFileA(aside_path);
+    return 1;
+}
+
+/* ---- The new text ---- */
+
+static int open_output(const char *path, int as_text) {
+    output = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    output_used = 0;
+    output_written = 0;
+    output_failed = output == INVALID_HANDLE_VALUE;
+    output_as_text = as_text;
+    output_inside_line = 0;
+    return !output_failed;
+}
+
+static void write_block() {
+    DWORD written = 0;
+    if (output_used > 0 && !output_failed &&
+        (!WriteFile(output, output_block, (DWORD)output_used, &written, NULL) ||
+         written != (DWORD)output_used))
+        output_failed = 1;
+    output_used = 0;
+}
+
+static void put_bytes(const char *bytes, int length) {
+    for (int i = 0; i < length; i++) {
+        if (output_used + 2 > OUTPUT_BLOCK_CAPACITY)
+            write_block();
+        if (bytes[i] == '\n' && output_as_text)
+            output_block[output_used++] = '\r';
+        output_block[output_used++] = bytes[i];
+    }
+    output_written += length;
+}
+
+/* Writes the rest, commits the file to the disk and closes it: 1 when all of it is there. */
+static int close_output() {
+    write_block();
+    if (!output_failed && !FlushFileBuffers(output))
+        output_failed = 1;
+    CloseHandle(output);
+    return !output_failed;
+}
+
+void write_piece(const char *text, int length) {
     if (length <= 0)
         return;
-    fwrite(text, 1, (size_t)length, out);
+    put_bytes(text, length);
     output_inside_line = text[length - 1] != '\n';
 }
 
-void write_text(const char *text, FILE *out) {
-    int length = lstrlenA(text);
-    if (length == 0)
-        return;
-    fputs(text, out);
-    output_inside_line = text[length - 1] != '\n';
+void write_text(const char *text) {
+    write_piece(text, lstrlenA(text));
 }
 
-void finish_open_line(FILE *out) {
-    if (!output_inside_line)
-        return;
-    fputc('\n', out);
-    output_inside_line = 0;
+void finish_open_line() {
+    if (output_inside_line)
+        write_piece("\n", 1);
 }
+
+/* Commits a file's data and its entry to the disk. */
+static int commit_file(const char *path) {
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    int done = FlushFileBuffers(file) != 0;
+    CloseHandle(file);
+    return done;
+}
+
+/* ---- Putting the new text in place ---- */
+
+/* Puts the committed new text at `new_path` in the place of `target_path`.  Returns 1 when the
+ * target holds it.  The new text is gone afterwards, unless the old file could neither be
+ * replaced nor come back: then both stay in the work folder, whole, for the next run. */
+static int replace_with(const char *target_path, const char *new_path) {
+    DWORD attributes = GetFileAttributesA(target_path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        if (GetLastError() != ERROR_FILE_NOT_FOUND || !MoveFileA(new_path, target_path)) {
+            DeleteFileA(new_path);
+            return 0;
+        }
+        commit_file(target_path);
+        return 1;
+    }
+    /* A read-only file is not replaced; a copy that an earlier run still keeps aside may be all
+     * that is left of the file's text; the new file keeps the old one's attributes; the old
+     * one is on the disk before it is moved. */
+    if ((attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) ||
+        !make_aside_name(target_path) || may_exist(aside_path) ||
+        !SetFileAttributesA(new_path, attributes) || !commit_file(target_path) ||
+        !MoveFileA(target_path, aside_path)) {
+        DeleteFileA(new_path);
+        return 0;
+    }
+    if (!MoveFileA(new_path, target_path)) {
+        if (MoveFileA(aside_path, target_path))
+            DeleteFileA(new_path);
+        return 0;
+    }
+    /* The new text was on the disk before it was moved; the move goes there before the old
+     * file goes. */
+    commit_file(target_path);
+    DeleteFileA(aside_path);
+    return 1;
+}
+
+/* ---- The rewrite ---- */
 
 /* Length of the piece that fgets has just stored; `text_length` is the length up to its
  * first zero byte.  That is the whole piece when the piece is full or ends with its line
@@ -123,13 +254,13 @@ static int piece_length(int text_length, int capacity) {
     return length;
 }
 
-static void copy_pieces(FILE *in, FILE *out, int capacity, piece_hook per_piece, int *flag) {
+static void copy_pieces(FILE *in, int capacity, piece_hook per_piece, int *flag) {
     int begins_line = 1;
     memset(piece, PIECE_FILLER, sizeof piece);
     while (fgets(piece, capacity, in) != NULL) {
         int text_length = (int)strlen(piece);
         int length = piece_length(text_length, capacity);
-        per_piece(piece, length, begins_line, out, flag);
+        per_piece(piece, length, begins_line, flag);
         begins_line = piece[length - 1] == '\n';
         /* Back to filler for the next piece. */
         if (length == text_length)
@@ -139,157 +270,155 @@ static void copy_pieces(FILE *in, FILE *out, int capacity, piece_hook per_piece,
     }
 }
 
-/* Moves an existing target out of the way, into `old_path` in the work folder; 1 when there
- * is no target any more (or was none). */
-static int move_old_target(const char *target_path) {
-    DWORD attributes = GetFileAttributesA(target_path);
-    old_path[0] = '\0';
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return GetLastError() == ERROR_FILE_NOT_FOUND;
-    /* A read-only file is not replaced, as a copy over it would not replace it. */
-    if (attributes & FILE_ATTRIBUTE_READONLY)
-        return 0;
-    /* MoveFileA does not replace a file: the fresh temporary name is made free for it. */
-    if (GetTempFileNameA(work_folder, temp_prefix, 0, old_path) == 0)
-        return 0;
-    DeleteFileA(old_path);
-    if (MoveFileA(target_path, old_path))
-        return 1;
-    DeleteFileA(old_path);
-    old_path[0] = '\0';
-    return 0;
-}
-
-int copy_whole(const char *source_path, const char *target_path) {
-    if (!open_work_folder())
-        return 0;
-    int done = 0;
-    if (GetTempFileNameA(work_folder, temp_prefix, 0, copy_path) != 0) {
-        /* The old target makes way only once the copy is whole, and comes back when the copy
-         * cannot take its place. */
-        if (CopyFileA(source_path, copy_path, FALSE) && move_old_target(target_path)) {
-            done = MoveFileA(copy_path, target_path);
-            if (old_path[0] != '\0') {
-                if (done)
-                    DeleteFileA(old_path);
-                else
-                    MoveFileA(old_path, target_path);
-            }
-        }
-        if (!done)
-            DeleteFileA(copy_path);
-    }
-    close_work_folder();
-    return done;
-}
-
-/* Copies the temporary file over the target.  CopyFileA truncates the target before it
- * writes it, so its own bytes are first kept aside, complete, in the work folder: a copy back
- * that fails (a full disk) is undone from there at once, one that is interrupted (a kill, a
- * power cut) by the next run.  While an earlier run's copy is still kept aside the target is
- * not touched: that copy may be all that is left of it. */
-static int replace_target(const char *target_path) {
-    /* A read-only target refuses the copy back, and the copy kept aside could not be put
-     * back either: it is not touched. */
-    DWORD attributes = GetFileAttributesA(target_path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY))
-        return 0;
-    if (!join_path(aside_path, work_folder, file_name_of(target_path)) ||
-        GetFileAttributesA(aside_path) != INVALID_FILE_ATTRIBUTES ||
-        GetLastError() != ERROR_FILE_NOT_FOUND)
-        return 0;
-    if (!copy_whole(target_path, aside_path))
-        return 0;
-    if (!CopyFileA(temp_path, target_path, FALSE)) {
-        /* Put back; when even that fails the copy stays for the next run. */
-        if (CopyFileA(aside_path, target_path, FALSE))
-            DeleteFileA(aside_path);
-        return 0;
-    }
-    DeleteFileA(aside_path);
-    return 1;
-}
-
-/* Writes the new text into the temporary file and, as the caller decides, puts it in place. */
-static int rewrite_through_temporary(const char *target_path, int capacity, piece_hook per_piece,
-                                     end_hook at_end, replace_hook before_replace) {
+/* Writes the new text of `target_path` and, as the caller decides, puts it in place. */
+static int rewrite_through(const char *target_path, int capacity, piece_hook per_piece,
+                           end_hook at_end, replace_hook before_replace) {
+    /* A target that is there but cannot be read is never replaced. */
     FILE *in = _fsopen(target_path, "r", _SH_DENYNO);
-    if (in == NULL)
-        return 0;
-    FILE *out = _fsopen(temp_path, "w+", _SH_DENYNO);
-    if (out == NULL) {
-        fclose(in);
+    if ((in == NULL && may_exist(target_path)) || !open_output(rewrite_new_path, 1)) {
+        if (in != NULL)
+            fclose(in);
+        DeleteFileA(rewrite_new_path);
         return 0;
     }
-
     int flag = 0;
-    output_inside_line = 0;
-    copy_pieces(in, out, capacity, per_piece, &flag);
+    if (in != NULL)
+        copy_pieces(in, capacity, per_piece, &flag);
     if (at_end != NULL)
-        at_end(out, flag);
+        at_end(flag);
 
-    /* A file not read to its end, or a temporary file not completely written (a full
+    /* A file not read to its end, or a new text not completely written and committed (a full
      * disk), must never replace the target: it would lose the target's tail. */
-    int complete = !ferror(in) && !ferror(out);
-    fclose(in);
-    if (fclose(out) != 0)
+    int complete = in == NULL || !ferror(in);
+    if (in != NULL)
+        fclose(in);
+    if (!close_output() || (in == NULL && output_written == 0))
         complete = 0;
-    if (!complete)
-        return 0;
-    int decision = before_replace != NULL ? before_replace(flag) : REWRITE_REPLACE;
-    if (decision == REWRITE_UNCHANGED)
-        return 1;
-    return decision == REWRITE_REPLACE && replace_target(target_path);
+    int decision = !complete                ? REWRITE_ABANDON
+                   : before_replace != NULL ? before_replace(flag)
+                                            : REWRITE_REPLACE;
+    if (decision != REWRITE_REPLACE) {
+        DeleteFileA(rewrite_new_path);
+        return decision == REWRITE_UNCHANGED;
+    }
+    return replace_with(target_path, rewrite_new_path);
 }
 
 int rewrite(const char *target_path, int capacity, piece_hook per_piece, end_hook at_end,
             replace_hook before_replace) {
     if (capacity > LINE_PIECE_CAPACITY)
         capacity = LINE_PIECE_CAPACITY;
-    if (capacity < 2 || !open_work_folder())
+    if (capacity < 2)
+        return 0;
+    /* The file as the profile functions know it, not as Windows 95 last wrote it. */
+    flush_profile_cache(target_path);
+    if (!open_work_folder())
         return 0;
     int done = 0;
-    if (GetTempFileNameA(work_folder, temp_prefix, 0, temp_path) != 0) {
-        done = rewrite_through_temporary(target_path, capacity, per_piece, at_end, before_replace);
-        DeleteFileA(temp_path);
+    if (make_new_text_name(rewrite_new_path, target_path))
+        done = rewrite_through(target_path, capacity, per_piece, at_end, before_replace);
+    close_work_folder();
+    flush_profile_cache(target_path);
+    return done;
+}
+
+/* The bytes of `source_path` as the new text at `new_path`, committed. */
+static int copy_bytes(const char *source_path, const char *new_path) {
+    HANDLE in = CreateFileA(source_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (in == INVALID_HANDLE_VALUE)
+        return 0;
+    if (!open_output(new_path, 0)) {
+        CloseHandle(in);
+        return 0;
+    }
+    int complete = 1;
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(in, read_blocks[0], READ_BLOCK_CAPACITY, &got, NULL)) {
+            complete = 0;
+            break;
+        }
+        if (got == 0)
+            break;
+        put_bytes(read_blocks[0], (int)got);
+    }
+    CloseHandle(in);
+    return close_output() && complete;
+}
+
+int copy_whole(const char *source_path, const char *target_path) {
+    if (!open_work_folder())
+        return 0;
+    int done = 0;
+    if (make_new_text_name(copy_new_path, target_path)) {
+        if (copy_bytes(source_path, copy_new_path))
+            done = replace_with(target_path, copy_new_path);
+        else
+            DeleteFileA(copy_new_path);
     }
     close_work_folder();
     return done;
 }
 
-/* A copy kept aside goes back over its file of the Windows directory, then goes. */
-static void put_back(const char *name) {
-    if (!join_path(restored_path, windows_directory, name))
-        return;
-    if (GetFileAttributesA(restored_path) == INVALID_FILE_ATTRIBUTES) {
-        if (GetLastError() == ERROR_FILE_NOT_FOUND)
-            DeleteFileA(found_path); /* the file was used up and is gone: nothing to undo */
-        return;
+/* ---- What an interrupted run left ---- */
+
+/* 1 when the file at `path` holds fewer bytes than the one at `whole_path` and they are its
+ * first bytes (an empty file too): a file cut short while it was written. */
+static int is_cut_short(const char *path, const char *whole_path) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE whole = CreateFileA(whole_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    int cut_short = 0;
+    DWORD got, whole_got;
+    while (file != INVALID_HANDLE_VALUE && whole != INVALID_HANDLE_VALUE &&
+           ReadFile(file, read_blocks[0], READ_BLOCK_CAPACITY, &got, NULL) &&
+           ReadFile(whole, read_blocks[1], READ_BLOCK_CAPACITY, &whole_got, NULL) &&
+           got <= whole_got && memcmp(read_blocks[0], read_blocks[1], got) == 0) {
+        if (got < whole_got) {
+            cut_short = 1;
+            break;
+        }
+        if (got == 0)
+            break;
     }
-    if (CopyFileA(found_path, restored_path, FALSE))
-        DeleteFileA(found_path);
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    if (whole != INVALID_HANDLE_VALUE)
+        CloseHandle(whole);
+    return cut_short;
 }
 
-void finish_interrupted_rewrites() {
-    if (!build_work_folder_path() || !is_folder(work_folder) ||
-        lstrlenA(work_folder) + sizeof every_entry > PATH_CAPACITY)
+void finish_interrupted_rewrite(const char *target_path) {
+    static char new_path[PATH_CAPACITY];
+    const char *name = file_name_of(target_path);
+    if (!build_work_folder_path() || work_folder[0] == '\0' || !is_folder(work_folder) ||
+        !join_path(aside_path, work_folder, name, no_extension) ||
+        !join_path(new_path, work_folder, name, new_text_extension))
         return;
-    lstrcpyA(found_path, work_folder);
-    lstrcatA(found_path, every_entry);
-    HANDLE search = FindFirstFileA(found_path, &found_entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if ((found_entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-                !join_path(found_path, work_folder, found_entry.cFileName))
-                continue;
-            /* Everything in the folder is the uninstaller's own: a temporary file is only
-             * deleted, any other file is a copy kept aside. */
-            if (is_temporary_name(found_entry.cFileName))
-                DeleteFileA(found_path);
-            else
-                put_back(found_entry.cFileName);
-        } while (FindNextFileA(search, &found_entry));
-        FindClose(search);
+    flush_profile_cache(target_path);
+    int new_text = may_exist(new_path);
+    if (may_exist(aside_path)) {
+        DWORD attributes = GetFileAttributesA(target_path);
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            if (GetLastError() != ERROR_FILE_NOT_FOUND)
+                return;
+            /* Stopped between the two moves: the new text, whole, takes the file's place.
+             * Without one the file was used up and is gone: nothing to undo. */
+            if (new_text && !MoveFileA(new_path, target_path))
+                return;
+            commit_file(target_path);
+        } else if (new_text && is_cut_short(target_path, new_path)) {
+            if (!DeleteFileA(target_path) || !MoveFileA(aside_path, target_path))
+                return;
+            commit_file(target_path);
+        }
+        /* Otherwise the file holds the new text, or what someone wrote since: it stays. */
+        DeleteFileA(aside_path);
     }
-    close_work_folder();
+    if (new_text)
+        DeleteFileA(new_path);
+    flush_profile_cache(target_path);
+    RemoveDirectoryA(work_folder);
 }

@@ -58,7 +58,8 @@ static void read_product_setting(const char *key, char *buffer, DWORD capacity) 
 void read_saved_settings() {
     /* An earlier run that was interrupted while it replaced a boot file is undone first, so
      * that this run reads and edits the file as that run found it. */
-    finish_interrupted_rewrites();
+    finish_interrupted_list();
+    finish_interrupted_device_removal();
     LoadStringA(program_instance, IDS_INI_FILE, saved.ini_name, INI_NAME_CAPACITY);
     saved.device_count_before = read_device_count();
     memset(saved.execute_file, 0, EXECUTE_FILE_CAPACITY);

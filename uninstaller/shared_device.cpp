@@ -6,7 +6,6 @@
  * every start), and as long as the count is there, the next run finds the same count before
  * and after the product's removal command and tries again. */
 #include <windows.h>
-#include <stdio.h>
 #include <string.h>
 
 #include "line_rewrite.h"
@@ -83,7 +82,7 @@ enum {
  * that no fragment of a removed line stays behind as a line of its own.  A section header is
  * matched with its letter case, over its first 8 bytes; only the piece that begins a line is
  * tested, and the further pieces of any other line are written as they are. */
-static void device_piece(const char *piece, int length, int begins_line, FILE *out, int *flag) {
+static void device_piece(const char *piece, int length, int begins_line, int *flag) {
     if (begins_line) {
         *flag &= ~DROPPING_LINE;
         if (piece[0] == '[') {
@@ -98,7 +97,7 @@ static void device_piece(const char *piece, int length, int begins_line, FILE *o
     }
     if (*flag & DROPPING_LINE)
         return;
-    write_piece(piece, length, out);
+    write_piece(piece, length);
 }
 
 static int build_system_ini_path() {
@@ -130,7 +129,8 @@ static int build_backup_path() {
  * interrupted after its clean-up comes here again). */
 static int back_up_first(int flag) {
     int changed = (flag & LINE_DROPPED) != 0;
-    if (changed || GetFileAttributesA(backup_path) == INVALID_FILE_ATTRIBUTES) {
+    if (changed || (GetFileAttributesA(backup_path) == INVALID_FILE_ATTRIBUTES &&
+                    GetLastError() == ERROR_FILE_NOT_FOUND)) {
         if (!copy_whole(system_ini_path, backup_path))
             return REWRITE_ABANDON;
     }
@@ -143,6 +143,7 @@ static int clean_up_system_ini() {
     if (!build_system_ini_path())
         return 0;
     /* Without a system.ini nothing loads the device; an earlier backup stays as it is. */
+    flush_profile_cache(system_ini_path);
     if (GetFileAttributesA(system_ini_path) == INVALID_FILE_ATTRIBUTES &&
         GetLastError() == ERROR_FILE_NOT_FOUND)
         return 1;
@@ -158,13 +159,25 @@ void set_device_count(DWORD n) {
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, shared_dlls_key, 0, KEY_ALL_ACCESS, &key) !=
         ERROR_SUCCESS)
         return;
+    /* Windows 95 writes the registry to the disk when it likes: the count is flushed at once,
+     * so that after a power cut it is never older than the files it counts. */
     if (n != 0) {
         RegSetValueExA(key, device_path, 0, REG_DWORD, (const BYTE *)&n, sizeof n);
+        RegFlushKey(key);
     } else if (clean_up_system_ini()) {
         /* The file before its count: a run interrupted between the two finds the count and
          * finishes the removal. */
         DeleteFileA(device_path);
         RegDeleteValueA(key, device_path);
+        RegFlushKey(key);
     }
     RegCloseKey(key);
+}
+
+void finish_interrupted_device_removal() {
+    if (!build_system_ini_path())
+        return;
+    finish_interrupted_rewrite(system_ini_path);
+    if (build_backup_path())
+        finish_interrupted_rewrite(backup_path);
 }

@@ -9,5 +9,7 @@
 DWORD read_device_count();
 /* Stores n; n = 0 removes the device. */
 void set_device_count(DWORD n);
+/* Finishes what an interrupted run left of its replacement of system.ini and its backup. */
+void finish_interrupted_device_removal();
 
 #endif

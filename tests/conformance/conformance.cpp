@@ -518,8 +518,11 @@ void check_win_ini_bytes() {
     static char before[FILE_CAPACITY];
     int saved = read_bytes(win_ini, before, FILE_CAPACITY);
     for (const auto &r : rows) {
+        /* Windows 95 holds profile changes in its cache until they are flushed. */
+        WriteProfileStringA(NULL, NULL, NULL);
         write_text(win_ini, r.before);
         BOOL written = WriteProfileStringA("windows", "load", r.value);
+        WriteProfileStringA(NULL, NULL, NULL);
         /* Wine keeps win.ini's [windows] section in the registry: the file stays as it was. */
         const char *want = current_platform == WINE ? r.before : r.after;
         int length = read_bytes(win_ini, file_bytes, FILE_CAPACITY);

@@ -137,8 +137,8 @@ TEST_F(DeletionList, ShortPathsForFilesInLongNamedFolders) {
     }
 }
 
-/* When wininit.ini can be neither opened nor created, or cannot be rewritten, nothing is
- * scheduled and no temporary file is left. */
+/* When wininit.ini cannot be rewritten, nothing is scheduled and no temporary file is left;
+ * a missing one is made only whole, holding the list. */
 TEST_F(DeletionList, NothingScheduledWhenWininitCannotBeWritten) {
     struct {
         const char *what;
@@ -147,14 +147,10 @@ TEST_F(DeletionList, NothingScheduledWhenWininitCannotBeWritten) {
         int nth;
         bool read_only;
     } rows[] = {
-        {"cannot be created", false, "_fsopen", 2, false},
+        {"cannot be created", false, "MoveFileA", 1, false},
         {"whether it is there cannot be told", false, "GetFileAttributesA", 1, false},
-        /* A wininit.ini made for the list but not rewritten goes again. */
-        {"created but cannot be opened again", false, "_fsopen", 3, false},
-        {"created but no temporary file", false, "GetTempFileNameA", 1, false},
-        {"created but the copy back is cut short", false, "CopyFileA", 2, false},
-        {"the temporary file cannot be opened", true, "_fsopen", 3, false},
-        {"a full disk", true, "_write", 1, false},
+        {"the new text cannot be made", true, "CreateFileA", 1, false},
+        {"a full disk", true, "WriteFile", 1, false},
         {"read-only wininit.ini", true, "", 0, true},
         /* One that is there but cannot be opened is never replaced by a new one: it holds
          * what other programs scheduled. */

@@ -160,15 +160,6 @@ void expect_each_item(const char *kind, const std::map<std::string, std::string>
     }
 }
 
-/* Items by path, letter case ignored as Windows ignores it: a file the program creates
- * carries the name as the program spells it. */
-template <typename T> std::map<std::string, T> by_path(const std::map<std::string, T> &items) {
-    std::map<std::string, T> out;
-    for (const auto &i : items)
-        out[upper_ascii(i.first)] = i.second;
-    return out;
-}
-
 bool among(const std::string &api, std::initializer_list<const char *> apis) {
     for (const char *a : apis)
         if (api == a)

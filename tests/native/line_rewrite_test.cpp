@@ -14,24 +14,23 @@ const char TARGET[] = "C:\\WINDOWS\\TARGET.INI";
 std::string seen;
 std::vector<std::string> temporaries_during_rewrite;
 
-void copy_piece(const char *piece, int length, int begins_line, FILE *out, int *flag) {
+void copy_piece(const char *piece, int length, int begins_line, int *flag) {
     seen += std::string(begins_line ? "" : "+") + std::string(piece, length) + "|";
     if (temporaries_during_rewrite.empty())
         temporaries_during_rewrite = temporary_files();
     *flag += 1;
-    write_piece(piece, length, out);
+    write_piece(piece, length);
 }
 
 int flag_at_end;
-void note_end(FILE *out, int flag) {
-    (void)out;
+void note_end(int flag) {
     flag_at_end = flag;
 }
 
-void append_line_at_end(FILE *out, int flag) {
+void append_line_at_end(int flag) {
     (void)flag;
-    finish_open_line(out);
-    write_text("added\n", out);
+    finish_open_line();
+    write_text("added\n");
 }
 
 class LineRewrite : public RemovalStep {
@@ -110,56 +109,48 @@ TEST_F(LineRewrite, TheFlagStartsAtZeroInEveryRewrite) {
     EXPECT_EQ(flag_at_end, 2);
 }
 
-/* The temporary files are fresh uns files in the uninstaller's own folder, which goes again;
- * another program's uns file in the Windows directory is left alone. */
+/* The new text lies in the uninstaller's own folder, which goes again; another program's uns
+ * file in the Windows directory is left alone. */
 TEST_F(LineRewrite, TemporaryFilesLiveInTheUninstallersOwnFolder) {
     winsim_write_file("C:\\WINDOWS\\uns0A00.TMP", "someone else's");
     winsim_write_file(TARGET, "a\r\n");
     rewrite(TARGET, 512, copy_piece, nullptr, nullptr);
-    EXPECT_EQ(temporaries_during_rewrite, (std::vector<std::string>{"uns0A00.TMP", "KMW48RMV.TMP\\",
-                                                                    "KMW48RMV.TMP\\uns0A00.TMP"}));
+    EXPECT_EQ(temporaries_during_rewrite,
+              (std::vector<std::string>{"uns0A00.TMP", "KMW48RMV.TMP\\",
+                                        "KMW48RMV.TMP\\TARGET.INI.NEW"}));
     EXPECT_EQ(temporary_files(), (std::vector<std::string>{"uns0A00.TMP"}));
     EXPECT_EQ(winsim_file("C:\\WINDOWS\\uns0A00.TMP"), "someone else's");
     EXPECT_EQ(winsim_file(TARGET), "a\r\n");
 }
 
-/* What an interrupted run left in the uninstaller's folder, as the next run finds it: each
- * copy kept aside goes back over its file of the Windows directory (not over a file that is
- * gone: Windows carried it out), the temporary files go, and so does the folder. */
-TEST_F(LineRewrite, AnInterruptedRunIsUndoneByTheNext) {
+/* What an interrupted run left in the uninstaller's folder, as the next run finds it: a move
+ * that was not made is made, a copy kept aside goes back only over a file cut short (not over
+ * one changed since, nor one that is gone: Windows carried it out), the leftovers go, and so
+ * does the folder. */
+TEST_F(LineRewrite, AnInterruptedRunIsFinishedByTheNext) {
     const std::string folder = "C:\\WINDOWS\\KMW48RMV.TMP\\";
+    const std::pair<std::string, std::string> old_kept = {"TARGET.INI", "old\r\n"},
+                                              new_text = {"TARGET.INI.NEW", "new\r\n"},
+                                              new_in_place = {"TARGET.INI", "new\r\n"};
     struct {
         const char *what;
         std::vector<std::pair<std::string, std::string>> left;         /* in the folder */
         std::vector<std::pair<std::string, std::string>> files, after; /* in C:\WINDOWS */
-        const char *absent; /* a file of C:\WINDOWS that must not come back, or "" */
     } rows[] = {
-        {"a copy back cut short",
-         {{"TARGET.INI", "old\r\n"}, {"uns0A01.TMP", "new\r\n"}},
-         {{"TARGET.INI", "ne"}},
-         {{"TARGET.INI", "old\r\n"}},
-         ""},
-        {"a copy back that finished, its copy not yet deleted",
-         {{"TARGET.INI", "old\r\n"}},
-         {{"TARGET.INI", "new\r\n"}},
-         {{"TARGET.INI", "old\r\n"}},
-         ""},
-        {"two files",
-         {{"WININIT.INI", "w\r\n"}, {"SYSTEM.INI", "s\r\n"}},
-         {{"WININIT.INI", ""}, {"SYSTEM.INI", "[386"}},
-         {{"WININIT.INI", "w\r\n"}, {"SYSTEM.INI", "s\r\n"}},
-         ""},
+        {"stopped between the two moves", {old_kept, new_text}, {}, {new_in_place}},
+        {"a file cut short", {old_kept, new_text}, {{"TARGET.INI", "ne"}}, {old_kept}},
+        {"an empty file", {old_kept, new_text}, {{"TARGET.INI", ""}}, {old_kept}},
+        {"the new text in place", {old_kept, new_text}, {new_in_place}, {new_in_place}},
+        {"the old file not yet deleted", {old_kept}, {new_in_place}, {new_in_place}},
+        {"a file changed since",
+         {old_kept, new_text},
+         {{"TARGET.INI", "x\r\n"}},
+         {{"TARGET.INI", "x\r\n"}}},
+        {"a new text never moved", {{"TARGET.INI.NEW", "ne"}}, {old_kept}, {old_kept}},
         {"a file Windows has carried out and renamed",
          {{"WININIT.INI", "w\r\n"}},
          {{"WININIT.BAK", "w\r\n"}},
-         {{"WININIT.BAK", "w\r\n"}},
-         "WININIT.INI"},
-        {"only temporary files, one cut short",
-         {{"uns0A00.TMP", ""}, {"UNS12AB.TMP", "x"}},
-         {{"TARGET.INI", "t\r\n"}},
-         {{"TARGET.INI", "t\r\n"}},
-         ""},
-        {"an empty folder", {}, {{"TARGET.INI", "t\r\n"}}, {{"TARGET.INI", "t\r\n"}}, ""},
+         {{"WININIT.BAK", "w\r\n"}, {"WININIT.INI", ""}}},
     };
     for (const auto &r : rows) {
         winsim_make_dir(folder);
@@ -167,7 +158,8 @@ TEST_F(LineRewrite, AnInterruptedRunIsUndoneByTheNext) {
             winsim_write_file(folder + f.first, f.second);
         for (const auto &f : r.files)
             winsim_write_file("C:\\WINDOWS\\" + f.first, f.second);
-        finish_interrupted_rewrites();
+        for (const char *name : {"TARGET.INI", "WININIT.INI"})
+            finish_interrupted_rewrite((std::string("C:\\WINDOWS\\") + name).c_str());
         for (const auto &f : r.after)
             EXPECT_EQ(winsim_file("C:\\WINDOWS\\" + f.first), f.second)
                 << r.what << ": " << f.first;
@@ -219,20 +211,16 @@ TEST_F(LineRewrite, FailuresLeaveTheTargetAsItWas) {
         int nth;
     } rows[] = {
         {"no Windows directory", "GetWindowsDirectoryA", 1},
-        {"no temporary file", "GetTempFileNameA", 1},
+        {"the new text cannot be made", "CreateFileA", 1},
         {"the target cannot be opened", "_fsopen", 1},
-        {"the temporary file cannot be opened", "_fsopen", 2},
-        {"the first write fails (full disk)", "_write", 1},
-        {"a later write fails (full disk)", "_write", 3},
+        {"the first write fails (full disk)", "WriteFile", 1},
+        {"a later write fails (full disk)", "WriteFile", 3},
         {"a read fails halfway", "_read", 2},
-        {"no folder of its own", "CreateDirectoryA", 1},
-        /* The copy back: the target's bytes are first copied aside, whole, under the target's
-         * name in the uninstaller's folder; a copy back that a full disk cuts short is undone
-         * from there. */
-        {"no second temporary file for the target's bytes", "GetTempFileNameA", 2},
-        {"the target's bytes cannot be copied aside (full disk)", "CopyFileA", 1},
-        {"the copy kept aside cannot be put in place", "MoveFileA", 1},
-        {"the copy back is cut short by a full disk", "CopyFileA", 2},
+        {"the new text cannot be committed", "FlushFileBuffers", 1},
+        {"the new text cannot take the old one's attributes", "SetFileAttributesA", 1},
+        {"the old file cannot be committed", "FlushFileBuffers", 2},
+        {"the old file cannot be moved aside", "MoveFileA", 1},
+        {"the new text cannot take its place: the old one comes back", "MoveFileA", 2},
     };
     for (const auto &r : rows) {
         winsim_write_file(TARGET, big);
@@ -253,13 +241,15 @@ TEST_F(LineRewrite, ABigFileWithoutFailuresIsRewrittenWhole) {
     EXPECT_EQ(rewrite(TARGET, 512, copy_piece, append_line_at_end, nullptr), 1);
     EXPECT_EQ(winsim_file(TARGET), big + "added\r\n");
     EXPECT_TRUE(temporary_files().empty());
-    EXPECT_GT(winsim_call_count("_write"), 3) << "the failure rows above need several writes";
+    EXPECT_GT(winsim_call_count("WriteFile"), 3) << "the failure rows above need several writes";
     EXPECT_GT(winsim_call_count("_read"), 2);
 }
 
-TEST_F(LineRewrite, MissingTargetIsNotCreated) {
-    EXPECT_EQ(rewrite(TARGET, 512, copy_piece, append_line_at_end, nullptr), 0);
-    EXPECT_FALSE(winsim_file_exists(TARGET));
+TEST_F(LineRewrite, AMissingTargetReadsAsEmpty) {
+    EXPECT_EQ(rewrite(TARGET, 512, copy_piece, nullptr, nullptr), 0);
+    EXPECT_FALSE(winsim_file_exists(TARGET)) << "nothing written, nothing made";
+    EXPECT_EQ(rewrite(TARGET, 512, copy_piece, append_line_at_end, nullptr), 1);
+    EXPECT_EQ(winsim_file(TARGET), "added\r\n");
     EXPECT_TRUE(temporary_files().empty());
     EXPECT_EQ(seen, "");
 }

@@ -111,7 +111,9 @@ inline void collect_folder(const std::string &folder, machine_state *state) {
     }
 }
 
+/* The machine as Windows leaves it on its disk at a shutdown (its caches written). */
 inline machine_state machine_state_now() {
+    winsim_shut_down();
     machine_state state;
     collect_folder("C:\\", &state);
     state.registry = winsim_registry();
@@ -121,17 +123,27 @@ inline machine_state machine_state_now() {
     return state;
 }
 
+/* Items by path, letter case ignored as Windows ignores it: a file the program creates
+ * carries the name as the program spells it. */
+template <typename T> std::map<std::string, T> by_path(const std::map<std::string, T> &items) {
+    std::map<std::string, T> out;
+    for (const auto &i : items)
+        out[upper_ascii(i.first)] = i.second;
+    return out;
+}
+
 /* Every file byte for byte, every folder, the whole registry, the spooler and the groups. */
 inline void expect_machine(const machine_state &actual, const machine_state &expected) {
-    for (const auto &f : expected.files) {
-        auto it = actual.files.find(f.first);
-        if (it == actual.files.end())
+    const std::map<std::string, std::string> files = by_path(actual.files);
+    for (const auto &f : by_path(expected.files)) {
+        auto it = files.find(f.first);
+        if (it == files.end())
             ADD_FAILURE() << f.first << " is missing";
         else
             EXPECT_EQ(it->second, f.second) << f.first;
     }
-    for (const auto &f : actual.files)
-        EXPECT_TRUE(expected.files.count(f.first)) << f.first << " should not be there";
+    for (const auto &f : by_path(actual.files))
+        EXPECT_TRUE(by_path(expected.files).count(f.first)) << f.first << " should not be there";
     EXPECT_EQ(actual.folders, expected.folders);
     EXPECT_EQ(actual.registry, expected.registry);
     EXPECT_EQ(actual.printers, expected.printers);

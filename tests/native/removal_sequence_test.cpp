@@ -178,8 +178,8 @@ TEST_F(RemovalSequence, CompletionTestThatCannotTellStops) {
         const char *api;
         int nth; /* counted from the start of the run */
     } rows[] = {
-        {"the key's name cannot be loaded", "LoadStringA", 5},
-        {"the file's name cannot be loaded", "LoadStringA", 6},
+        {"the key's name cannot be loaded", "LoadStringA", 6},
+        {"the file's name cannot be loaded", "LoadStringA", 7},
         {"the first read of the key fails", "GetPrivateProfileStringA", 4},
         {"the second read of the key fails", "GetPrivateProfileStringA", 5},
     };
@@ -197,13 +197,14 @@ TEST_F(RemovalSequence, CompletionTestThatCannotTellStops) {
     winsim_script_boxes({IDYES, IDNO});
     EXPECT_EQ(run_uninstaller(), 0);
     EXPECT_FALSE(winsim_file_exists(product::text(product::SETUP_LIBRARY)));
-    /* What the rows count on: before the wait for the child, four strings were loaded (the INI
-     * file's name, the print manager's title, the confirmation's text and caption) and three
+    /* What the rows count on: before the wait for the child, five strings were loaded (the
+     * backup's name, the INI file's name, the print manager's title, the confirmation's text
+     * and caption) and three
      * settings read; the completion test makes the next two loads and reads. */
     std::vector<std::string> calls = winsim_calls();
     auto wait = std::find(calls.begin(), calls.end(), "WaitForSingleObject");
     ASSERT_NE(wait, calls.end());
-    EXPECT_EQ(std::count(calls.begin(), wait, "LoadStringA"), 4);
+    EXPECT_EQ(std::count(calls.begin(), wait, "LoadStringA"), 5);
     EXPECT_EQ(std::count(calls.begin(), wait, "GetPrivateProfileStringA"), 3);
     auto after_wait = std::find(wait, calls.end(), "LoadStringA");
     ASSERT_LE(after_wait + 4, calls.end());

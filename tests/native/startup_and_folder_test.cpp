@@ -25,6 +25,12 @@ std::string win_ini(const char *load) {
     return text + "run=\r\nNullPort=None\r\n\r\n[Desktop]\r\nWallpaper=(None)\r\n";
 }
 
+/* win.ini as Windows leaves it on the disk once it has written its profile cache. */
+std::string win_ini_at_shutdown() {
+    winsim_shut_down();
+    return winsim_file(WIN_INI);
+}
+
 class StartupAndFolder : public Machine {
   protected:
     /* Saves the settings as the uninstaller does at its start. */
@@ -81,7 +87,7 @@ TEST_F(StartupAndFolder, StartupEntryRemovedFromTheLoadLine) {
         save_startup(r.execute_file, win_ini(r.load.c_str()));
         remove_startup_entry();
         std::string expected = r.after == "-" ? win_ini(r.load.c_str()) : win_ini(r.after.c_str());
-        EXPECT_EQ(winsim_file(WIN_INI), expected) << r.what;
+        EXPECT_EQ(win_ini_at_shutdown(), expected) << r.what;
         next_row(r.what);
     }
 }
@@ -93,14 +99,14 @@ TEST_F(StartupAndFolder, SavedTextsAreUpperCasedInPlace) {
     remove_startup_entry();
     EXPECT_EQ(std::string(saved.execute_file), "C:\\\x83\x61\x83\x7A\xB1Z\\KMW48PM.EXE");
     EXPECT_EQ(std::string(saved.startup_list), "C:\\TOOLS\\CLOCK.EXE \x83\x61");
-    EXPECT_EQ(winsim_file(WIN_INI), win_ini("c:\\tools\\clock.exe \x83\x61"));
+    EXPECT_EQ(win_ini_at_shutdown(), win_ini("c:\\tools\\clock.exe \x83\x61"));
 }
 
 TEST_F(StartupAndFolder, EmptyExecuteFileAndNoLoadKeyWritesAnEmptyLoadKey) {
     save_startup("", win_ini(nullptr));
     remove_startup_entry();
-    EXPECT_EQ(winsim_file(WIN_INI), "[windows]\r\nrun=\r\nNullPort=None\r\nload=\r\n\r\n"
-                                    "[Desktop]\r\nWallpaper=(None)\r\n");
+    EXPECT_EQ(win_ini_at_shutdown(), "[windows]\r\nrun=\r\nNullPort=None\r\nload=\r\n\r\n"
+                                     "[Desktop]\r\nWallpaper=(None)\r\n");
 }
 
 /* A load value is read into 512 bytes.  One that filled them may have been cut and is left
@@ -123,7 +129,7 @@ TEST_F(StartupAndFolder, LoadLineThatFilledItsFieldIsLeftAlone) {
         for (char &c : rest)
             if (c >= 'a' && c <= 'z')
                 c = (char)(c - 'a' + 'A');
-        EXPECT_EQ(winsim_file(WIN_INI), win_ini(r.written ? rest.c_str() : load.c_str()))
+        EXPECT_EQ(win_ini_at_shutdown(), win_ini(r.written ? rest.c_str() : load.c_str()))
             << r.length;
         next_row(std::to_string(r.length));
     }

@@ -221,7 +221,7 @@ inline winsim_program removal_command(const variant &v = {}) {
         }
         if (v.removal_clears_load)
             WriteProfileStringA("windows", "load", "");
-        if (v.removal_completes)
+        if (v.removal_completes && !v.removal_deletes_ini)
             WritePrivateProfileStringA("General", "InstallPath", nullptr, "KMW48.INI");
         if (v.removal_deletes_ini)
             DeleteFileA(text(PRODUCT_INI).c_str());

@@ -66,6 +66,7 @@ typedef void *PSECURITY_DESCRIPTOR;
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_WRITE_FAULT 29L
+#define ERROR_READ_FAULT 30L
 #define ERROR_SHARING_VIOLATION 32L
 #define ERROR_HANDLE_DISK_FULL 39L
 #define ERROR_NO_MORE_FILES 18L
@@ -161,6 +162,12 @@ typedef struct _PROCESS_INFORMATION {
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define GENERIC_READ 0x80000000
+#define GENERIC_WRITE 0x40000000
+#define FILE_SHARE_READ 0x00000001
+#define FILE_SHARE_WRITE 0x00000002
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
 
 typedef struct _FILETIME {
     DWORD dwLowDateTime;
@@ -280,6 +287,13 @@ BOOL WINAPI CreateProcessA(LPCSTR application_name, LPSTR command_line,
 DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exit_code);
 BOOL WINAPI CloseHandle(HANDLE handle);
+HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share_mode,
+                          LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                          HANDLE template_file);
+BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPVOID overlapped);
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPVOID overlapped);
+BOOL WINAPI FlushFileBuffers(HANDLE file);
+BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes);
 DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD capacity);
 
 /* Global memory */
@@ -309,6 +323,7 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY key, LPCSTR sub_key);
 LSTATUS WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD name_size, LPDWORD reserved,
                              LPSTR class_name, LPDWORD class_size, FILETIME *last_write);
 LSTATUS WINAPI RegCloseKey(HKEY key);
+LSTATUS WINAPI RegFlushKey(HKEY key);
 
 #ifdef __cplusplus
 }

@@ -256,6 +256,22 @@ const std::vector<std::string> &winsim_dde_log();
 /* DDE objects still alive: instances, conversations, string handles and data handles. */
 int winsim_dde_open_objects();
 
+/* ---- Windows 95's caches, a power cut and the start of Windows ------------------ */
+/* Windows 95 holds what programs write (sources in disk.cpp, profile.cpp, registry.cpp): the
+ * profile functions keep an INI file's changes until an all-NULL WritePrivateProfileStringA
+ * for that file; file data reaches the disk when committed (FlushFileBuffers); the registry at
+ * RegFlushKey of a key.  The test-side file reads above see the disk.  A machine as set up is
+ * on the disk; so is everything at a shutdown. */
+void winsim_shut_down();
+/* A power cut: the running program's process is gone; each file written since its last
+ * commit holds neither its old nor its new text (one that was there is garbled, one created
+ * since holds nothing), while creations, deletions and moves stay made; registry values
+ * changed since the last RegFlushKey of their key go back; the profile cache is lost. */
+void winsim_power_cut();
+/* Windows starts again (after a shutdown, which this makes, or a power cut): it carries out
+ * the [rename] sections of wininit.ini and renames the file to wininit.bak. */
+void winsim_start_windows();
+
 /* ---- Platform call failures --------------------------------------------------- */
 /* Every platform call is counted by name.  winsim_fail_call makes the n-th call (1-based,
  * counted from now) of `api` fail as that call fails on Windows: with its documented error

@@ -258,6 +258,7 @@ BOOL WINAPI DeleteFileA(LPCSTR path) {
         set_last_error(ERROR_ACCESS_DENIED);
         return FALSE;
     }
+    note_deleted(r.host);
     return unlink(r.host.c_str()) == 0;
 }
 
@@ -288,6 +289,7 @@ BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
         set_last_error(ERROR_SHARING_VIOLATION);
         return FALSE;
     }
+    note_written(to.host);
     int out = open(to.host.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (out < 0) {
         close(in);
@@ -347,6 +349,7 @@ BOOL WINAPI MoveFileA(LPCSTR existing, LPCSTR target) {
         set_last_error(ERROR_ACCESS_DENIED);
         return FALSE;
     }
+    note_moved(from.host, to.host);
     return TRUE;
 }
 
@@ -394,6 +397,7 @@ UINT WINAPI GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique, LPSTR temp
         resolved_path r = resolve(name);
         if (host_exists(r.host))
             continue;
+        note_written(r.host);
         FILE *f = fopen(r.host.c_str(), "wb");
         if (!f) {
             set_last_error(ERROR_ACCESS_DENIED);

@@ -51,7 +51,14 @@ std::vector<std::string> host_list(const std::string &host_dir);
 std::string short_name(const std::string &host_dir, const std::string &name);
 
 /* ---- Handles ---- */
-enum handle_kind { HANDLE_PROCESS, HANDLE_THREAD, HANDLE_FIND, HANDLE_PRINTER, HANDLE_OTHER };
+enum handle_kind {
+    HANDLE_PROCESS,
+    HANDLE_THREAD,
+    HANDLE_FIND,
+    HANDLE_PRINTER,
+    HANDLE_FILE,
+    HANDLE_OTHER
+};
 HANDLE new_handle(handle_kind kind, long data);
 bool handle_valid(HANDLE handle, handle_kind kind, long *data);
 bool close_handle(HANDLE handle);
@@ -61,6 +68,22 @@ std::string &current_directory();
 void set_last_error(DWORD code);
 std::string windows_directory(); /* "C:\WINDOWS" */
 std::string system_directory();  /* "C:\WINDOWS\SYSTEM" */
+
+/* ---- Windows 95's caches (disk.cpp, profile.cpp, registry.cpp) ---- */
+/* The write-behind disk cache: a file's data is on the disk only once committed.  Called
+ * before a file is written (created, truncated or overwritten), when it is committed, moved or
+ * deleted. */
+void note_written(const std::string &host);
+void note_committed(const std::string &host);
+void note_moved(const std::string &from_host, const std::string &to_host);
+void note_deleted(const std::string &host);
+void close_file_handle(HANDLE handle);
+/* The profile cache: write every held text to its file (a flush of all), or lose them. */
+void flush_profiles();
+void drop_profiles();
+/* The registry as on the disk: taken now, or put back. */
+void commit_registry();
+void restore_registry();
 
 /* Code page conversion (UTF-8 <-> CP932). */
 std::string to_ansi(const std::string &utf8);
@@ -75,11 +98,13 @@ void reset_profiles();
 void reset_spooler();
 void reset_dialogs();
 void reset_dde();
+void reset_disk();
 /* What the end of a process releases, unit by unit (a killed one's too). */
 void end_process_streams();
 void end_process_registry();
 void end_process_memory();
 void end_process_dde();
+void end_process_files();
 
 } // namespace winsim
 

@@ -190,6 +190,7 @@ BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exit_code) {
 
 BOOL WINAPI CloseHandle(HANDLE handle) {
     enter("CloseHandle");
+    close_file_handle(handle);
     if (!close_handle(handle)) {
         set_last_error(ERROR_INVALID_HANDLE);
         return FALSE;

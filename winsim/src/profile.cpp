@@ -9,6 +9,14 @@
  * a missing key at the end of its section and a missing section at the end of the file, and
  * leaves every other byte of the file as it was.
  *
+ * The profile cache of Windows 95/98/Me (Win32 reference of WritePrivateProfileString: "the
+ * system keeps a cached version of the most recent registry file mapping ... processes that edit
+ * the file itself will use the original file until the cache has been cleared"; all-NULL
+ * arguments flush it and the call returns FALSE; KB Q107695): what the writing calls write is
+ * held, per file, until such a flush of that file or a shutdown (winsim_shut_down); the
+ * reading calls see the held text, a program that reads the file itself sees the disk.  Wine
+ * writes every change at once and never shows this.
+ *
  * The reading calls report no failure: a file that cannot be read (the failure a test
  * injects) gives the default like a missing file, with the last error ERROR_FILE_NOT_FOUND
  * (Win32 documentation of GetPrivateProfileString). */
@@ -121,14 +129,53 @@ DWORD copy_list(const std::vector<std::string> &names, LPSTR buffer, DWORD capac
 
 } // namespace
 
-void reset_profiles() {}
+/* The profile cache: the path and text of each file with changes not yet on the disk. */
+std::map<std::string, std::pair<std::string, std::string>> held;
+
+std::string cache_key(const std::string &path) {
+    return upper(resolve(path).windows);
+}
+
+void reset_profiles() {
+    held.clear();
+}
+
+void drop_profiles() {
+    held.clear();
+}
+
+/* Writes a file's held text to the disk. */
+void flush_profile(const std::string &key) {
+    auto it = held.find(key);
+    if (it == held.end())
+        return;
+    resolved_path r = resolve(it->second.first);
+    if (r.valid)
+        note_written(r.host);
+    winsim_write_file(it->second.first, it->second.second);
+    held.erase(it);
+}
+
+void flush_profiles() {
+    while (!held.empty())
+        flush_profile(held.begin()->first);
+}
+
+/* The file's text as the profile functions see it: held, or on the disk. */
+bool profile_text(const std::string &path, std::string *bytes) {
+    auto it = held.find(cache_key(path));
+    if (it == held.end())
+        return winsim_read_file(path, bytes);
+    *bytes = it->second.second;
+    return true;
+}
 
 /* `readable` false: the file cannot be read (a read that fails), which reads as a missing
  * file. */
 DWORD get_profile(LPCSTR section, LPCSTR key, LPCSTR default_text, LPSTR buffer, DWORD capacity,
                   LPCSTR file_name, bool readable) {
     std::string bytes;
-    bool have = readable && winsim_read_file(file_path(file_name), &bytes);
+    bool have = readable && profile_text(file_path(file_name), &bytes);
     if (!have)
         set_last_error(ERROR_FILE_NOT_FOUND);
     std::vector<line> lines = have ? split_lines(bytes) : std::vector<line>();
@@ -167,11 +214,15 @@ DWORD get_profile(LPCSTR section, LPCSTR key, LPCSTR default_text, LPSTR buffer,
 }
 
 BOOL put_profile(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file_name) {
+    std::string path = file_path(file_name);
+    if (!section && !key && !value) {
+        flush_profile(cache_key(path));
+        return FALSE;
+    }
     if (!section)
         return FALSE;
-    std::string path = file_path(file_name);
     std::string bytes;
-    winsim_read_file(path, &bytes);
+    profile_text(path, &bytes);
     std::vector<line> lines = split_lines(bytes);
     int section_start = -1, section_end = -1; /* header line, one past last key line */
     int key_line = -1;
@@ -219,7 +270,7 @@ BOOL put_profile(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file_name) {
     resolved_path r = resolve(path);
     if (!r.valid)
         return FALSE;
-    winsim_write_file(path, out);
+    held[cache_key(path)] = std::make_pair(path, out);
     return TRUE;
 }
 

@@ -10,7 +10,12 @@
  * 3.1 call RegQueryValueA reports an empty text for it).  For a missing value Windows 95/98
  * set the type to 0 and leave the size and the buffer untouched (Wine's conformance tests,
  * as run on Windows 9x).  RegCloseKey fails only for a handle that is not valid: a failure
- * that a test injects there changes nothing. */
+ * that a test injects there changes nothing.
+ *
+ * Windows 95 writes the registry to the disk lazily ("data is written to the Registry only
+ * when a flush occurs", Windows 95 Resource Kit): what is on the disk is kept apart, taken
+ * whole at a shutdown and key by key at RegFlushKey (its values), and a power cut puts it
+ * back. */
 #include "internal.h"
 
 #include <stdio.h>
@@ -117,7 +122,33 @@ HKEY open_handle(uintptr_t root, const std::vector<std::string> &names) {
     return (HKEY)h;
 }
 
+std::map<uintptr_t, std::unique_ptr<reg_key>> on_disk; /* the registry as last written */
+
+std::unique_ptr<reg_key> copy_of(const reg_key &key) {
+    std::unique_ptr<reg_key> copy(new reg_key);
+    copy->name = key.name;
+    copy->values = key.values;
+    for (const auto &sub : key.subkeys)
+        copy->subkeys[sub.first] = copy_of(*sub.second);
+    return copy;
+}
+
+void copy_roots(const std::map<uintptr_t, std::unique_ptr<reg_key>> &from,
+                std::map<uintptr_t, std::unique_ptr<reg_key>> *to) {
+    to->clear();
+    for (const auto &root : from)
+        (*to)[root.first] = copy_of(*root.second);
+}
+
 } // namespace
+
+void commit_registry() {
+    copy_roots(roots, &on_disk);
+}
+
+void restore_registry() {
+    copy_roots(on_disk, &roots);
+}
 
 void end_process_registry() {
     open_keys.clear();
@@ -129,6 +160,7 @@ void reset_registry() {
     nt_delete = false;
     for (HKEY k : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS})
         roots[(uintptr_t)k].reset(new reg_key);
+    commit_registry();
 }
 
 } // namespace winsim
@@ -353,6 +385,24 @@ LSTATUS WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD name_siz
         return ERROR_MORE_DATA;
     memcpy(name, n.c_str(), n.size() + 1);
     *name_size = (DWORD)n.size();
+    return ERROR_SUCCESS;
+}
+
+/* The key's values go to the disk as they are now. */
+LSTATUS WINAPI RegFlushKey(HKEY key) {
+    if (enter("RegFlushKey"))
+        return ERROR_ACCESS_DENIED;
+    uintptr_t root;
+    std::vector<std::string> names;
+    reg_key *live = path_of(key, &root, &names) ? walk(root, names, false, nullptr) : nullptr;
+    if (live == nullptr)
+        return ERROR_INVALID_HANDLE;
+    std::map<uintptr_t, std::unique_ptr<reg_key>> disk_roots;
+    disk_roots.swap(roots);
+    roots.swap(on_disk);
+    walk(root, names, true, nullptr)->values = live->values;
+    on_disk.swap(roots);
+    roots.swap(disk_roots);
     return ERROR_SUCCESS;
 }
 

@@ -472,6 +472,7 @@ void winsim_reset() {
     reset_spooler();
     reset_dialogs();
     reset_dde();
+    reset_disk();
 }
 
 std::string winsim_drive_root() {
@@ -589,6 +590,7 @@ int winsim_open_handles() {
 
 void winsim_end_process() {
     end_process_streams();
+    end_process_files();
     handles.clear();
     end_process_registry();
     end_process_memory();
@@ -597,6 +599,7 @@ void winsim_end_process() {
 }
 
 bool winsim_run_until_stop(int stop_point, const std::function<void()> &run) {
+    winsim_shut_down(); /* the machine as set up is on the disk */
     jmp_buf here;
     stop_jump = &here;
     stop_at = stop_point;

@@ -186,6 +186,8 @@ extern "C" FILE *_fsopen(const char *path, const char *mode, int share_flag) {
     std::string host_mode = mode[0] == 'r'   ? (strchr(mode, '+') ? "rb+" : "rb")
                             : mode[0] == 'w' ? "wb+"
                                              : "ab+";
+    if (writing)
+        note_written(r.host);
     FILE *host = fopen(r.host.c_str(), host_mode.c_str());
     if (!host)
         return nullptr;
