@@ -24,7 +24,6 @@ static const char no_extension[] = "";
 static char windows_directory[PATH_CAPACITY];
 static char work_folder[PATH_CAPACITY];
 static int in_windows_directory;             /* no work folder: temporary names beside the files */
-static int work_folder_users;                /* a copy made during a rewrite shares its folder */
 static char rewrite_new_path[PATH_CAPACITY]; /* the new text of a rewrite */
 static char copy_new_path[PATH_CAPACITY];    /* the new text of a copy (made during a rewrite) */
 static char aside_path[PATH_CAPACITY];       /* the old file while the new one takes its place */
@@ -73,10 +72,6 @@ static int build_work_folder_path() {
  * that name, a folder that cannot be made or whose path would not fit), the Windows directory
  * itself.  0 when the Windows directory is not known. */
 static int open_work_folder() {
-    if (work_folder_users > 0) {
-        work_folder_users++;
-        return 1;
-    }
     in_windows_directory = 0;
     if (!build_work_folder_path())
         return 0;
@@ -85,13 +80,12 @@ static int open_work_folder() {
         lstrcpyA(work_folder, windows_directory);
         in_windows_directory = 1;
     }
-    work_folder_users = 1;
     return 1;
 }
 
 /* The folder goes once it is empty. */
 static void close_work_folder() {
-    if (--work_folder_users == 0 && !in_windows_directory)
+    if (!in_windows_directory)
         RemoveDirectoryA(work_folder);
 }
 
@@ -348,17 +342,12 @@ static int copy_bytes(const char *source_path, const char *new_path) {
 }
 
 int copy_whole(const char *source_path, const char *target_path) {
-    if (!open_work_folder())
+    if (!make_new_text_name(copy_new_path, target_path))
         return 0;
-    int done = 0;
-    if (make_new_text_name(copy_new_path, target_path)) {
-        if (copy_bytes(source_path, copy_new_path))
-            done = replace_with(target_path, copy_new_path);
-        else
-            DeleteFileA(copy_new_path);
-    }
-    close_work_folder();
-    return done;
+    if (copy_bytes(source_path, copy_new_path))
+        return replace_with(target_path, copy_new_path);
+    DeleteFileA(copy_new_path);
+    return 0;
 }
 
 /* ---- What an interrupted run left ---- */

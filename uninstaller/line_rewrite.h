@@ -64,8 +64,9 @@ typedef int (*replace_hook)(int flag);
 int rewrite(const char *target_path, int capacity, piece_hook per_piece, end_hook at_end,
             replace_hook before_replace);
 
-/* Makes `target_path` a complete copy of `source_path`, replaced as above.  Returns 1 when it
- * is; 0 when the copy failed, and then an existing target is as it was. */
+/* Makes `target_path` a complete copy of `source_path`, replaced as above, in the work folder
+ * of the rewrite that calls it from its `before_replace` hook.  Returns 1 when it is; 0 when
+ * the copy failed, and then an existing target is as it was. */
 int copy_whole(const char *source_path, const char *target_path);
 
 /* Finishes what an interrupted run left of the replacement of `target_path`: a move that was
