@@ -92,17 +92,26 @@ std::string pack_result(const run_result &r) {
     return out;
 }
 
-run_result unpack_result(const std::string &in) {
+/* The results packed one after another: the clean run's, then for the stops the same machine
+ * after Windows has started again. */
+run_result unpack_result(const std::string &in, size_t *at) {
     run_result r;
-    size_t at = 0;
-    r.exit_code = std::stoi("0" + unpack_text(in, &at));
-    std::vector<std::string> files = unpack_texts(in, &at);
+    r.exit_code = std::stoi("0" + unpack_text(in, at));
+    std::vector<std::string> files = unpack_texts(in, at);
     for (size_t i = 0; i + 1 < files.size(); i += 2)
         r.state.files[files[i]] = files[i + 1];
-    for (const std::string &f : unpack_texts(in, &at))
+    for (const std::string &f : unpack_texts(in, at))
         r.state.folders.insert(f);
     for (auto *list : {&r.state.registry, &r.state.printers, &r.state.drivers, &r.state.groups})
-        *list = unpack_texts(in, &at);
+        *list = unpack_texts(in, at);
+    return r;
+}
+
+run_result unpack_result(const std::string &in, int nth = 0) {
+    size_t at = 0;
+    run_result r = unpack_result(in, &at);
+    while (nth-- > 0)
+        r = unpack_result(in, &at);
     return r;
 }
 
@@ -294,7 +303,9 @@ removal_runs(const fault_scenario &s,
         EXPECT_EQ(winsim_open_handles(), 0);
         EXPECT_EQ(winsim_global_blocks_in_use(), 0);
         EXPECT_EQ(winsim_dde_open_objects(), 0);
-        return pack_result({last_exit_code, machine_state_now()});
+        std::string facts = pack_result({last_exit_code, machine_state_now()});
+        winsim_start_windows();
+        return facts + pack_result({last_exit_code, machine_state_now()});
     };
     runs.check = check;
     return runs;
@@ -330,107 +341,132 @@ TEST_F(FaultInjection, NothingLostWhateverCallFails) {
 
 /* ---- Stopped dead ---------------------------------------------------------------------- */
 
-/* How a boot file is left by a run that stopped: "as before", "as after the clean run",
- * "created" (wininit.ini made for the list, holding only its header), "restorable" (not yet
- * either, its copy kept aside is), or "" when none of these. */
-std::string boot_file_state(const fault_scenario &s, const std::string &path,
-                            const machine_state &before, const run_result &clean,
-                            const machine_state &now) {
-    std::string name = path.substr(path.rfind('\\') + 1);
-    auto files = by_path(now.files);
-    std::string content = item_in(files, upper_ascii(path));
-    std::string was = item_in(by_path(before.files), upper_ascii(path));
-    std::string after = item_in(by_path(clean.state.files), upper_ascii(path));
+std::string file_in(const machine_state &state, const std::string &path) {
+    return item_in(by_path(state.files), upper_ascii(path));
+}
+
+/* How a boot file is left at the start of Windows after a stop: "as before", "as after the
+ * clean run", "between two moves" (missing while its old and its new text lie whole in the
+ * work folder), or "" when none of these. */
+std::string boot_file_state(const std::string &path, const machine_state &before,
+                            const run_result &clean, const machine_state &now) {
+    std::string content = file_in(now, path), was = file_in(before, path);
+    std::string kept = std::string(WORK_FOLDER) + path.substr(path.rfind('\\'));
     if (content == was)
         return "as before";
-    if (content == after)
+    if (content == file_in(clean.state, path))
         return "as after the clean run";
-    std::string aside = item_in(files, upper_ascii(std::string(WORK_FOLDER) + "\\" + name));
-    const std::string created = path == WININIT_INI && !s.machine.wininit ? "[rename]\r\n" : was;
-    if (content == created)
-        return "created";
-    if (aside == was || aside == after || aside == created)
-        return "restorable";
+    if (content == ABSENT && file_in(now, kept) == was && file_in(now, kept + ".NEW") != ABSENT)
+        return "between two moves";
     return "";
 }
 
-/* What a stop left: each boot file's state, and a backup that is the original system.ini. */
-std::string expect_restorable(const fault_scenario &s, const machine_state &before,
-                              const run_result &clean) {
-    const machine_state stopped = machine_state_now();
+/* Windows is about to delete the product INI file: the second run cannot learn the print
+ * manager's entry or the group's name then. */
+bool settings_go_at_start;
+
+/* The machine as Windows starts from it after a stop: each boot file whole, a backup that is
+ * the original system.ini and never lost, and a system.ini that loads the device only while
+ * the device's file and its count are there. */
+std::string expect_whole_at_start(const machine_state &before, const run_result &clean) {
+    const machine_state now = machine_state_now();
+    settings_go_at_start = file_in(now, WININIT_INI).find("NUL=C:\\WINDOWS\\KMW48.INI") !=
+                           std::string::npos;
     std::string report;
     for (const std::string &path : {SYSTEM_INI, WININIT_INI, WIN_INI}) {
-        std::string state = boot_file_state(s, path, before, clean, stopped);
-        EXPECT_NE(state, "") << path << " is neither as before, as after the clean run nor "
-                             << "restorable:\n"
-                             << item_in(by_path(stopped.files), upper_ascii(path));
+        std::string state = boot_file_state(path, before, clean, now);
+        EXPECT_NE(state, "") << path << " is not whole at the start of Windows:\n"
+                             << file_in(now, path);
         report += path + " " + state + "\n";
     }
-    std::string backup = item_in(by_path(stopped.files), upper_ascii(SYSTEM_INI_BACKUP));
+    std::string backup = file_in(now, SYSTEM_INI_BACKUP);
     EXPECT_TRUE(backup == ABSENT || backup == product::system_ini_text())
         << "SYSTEM.KMW is not the original system.ini:\n"
         << backup;
+    if (file_in(before, SYSTEM_INI_BACKUP) != ABSENT) {
+        EXPECT_TRUE(backup != ABSENT ||
+                    boot_file_state(SYSTEM_INI_BACKUP, before, clean, now) == "between two moves")
+            << "the earlier SYSTEM.KMW is lost";
+    }
+    if (file_in(now, SYSTEM_INI) == product::system_ini_text()) {
+        EXPECT_NE(file_in(now, product::text(product::DEVICE)), ABSENT)
+            << "system.ini loads a device whose file is gone";
+        EXPECT_TRUE(registry_items(now.registry).count(
+            registry_items({shared_count_line(0)}).begin()->first))
+            << "system.ini loads a device without its count";
+    }
     return report;
 }
 
-/* After the second run the machine is as one clean run leaves it, but that wininit.ini may hold
- * the uninstaller's entries twice (the second run's first; the setup library's, deleted at
- * once by the first run, no longer among them), a shared count that the first run lowered
- * from above 1 is lowered once more, and the install folder stays, empty, when the first run
- * stopped after the product's removal command had removed InstallPath (the second run cannot
- * know the folder then). */
-std::string expect_as_after_one_clean_run(const fault_scenario &s, const run_result &clean) {
+/* After the second run and the next start of Windows the machine is as one clean run and a
+ * start of Windows leave it, but that wininit.bak holds what the second run scheduled, the
+ * print manager's entry (its load line upper-cased, as with no path) and the group may stay
+ * when Windows deleted the settings first, a
+ * shared count that the first run lowered from above 1 is lowered once more, and the install
+ * folder stays, empty, when the first run stopped after the product's removal command had
+ * removed InstallPath (the second run cannot know the folder then). */
+std::string expect_as_after_one_clean_run(const fault_scenario &s, const run_result &restarted) {
     const machine_state now = machine_state_now();
-    std::map<std::string, std::vector<std::string>> others;
-    std::vector<std::string> entries = product::deletion_entries(!s.machine.sibling_printer);
-    for (bool library : {true, false}) {
-        std::vector<std::string> twice =
-            product::deletion_entries(!s.machine.sibling_printer && library);
-        twice.insert(twice.end(), entries.begin(), entries.end());
-        others[WININIT_INI].push_back(wininit_holding(s, twice));
+    std::map<std::string, std::string> files = by_path(now.files), clean = by_path(restarted.state.files);
+    files.erase(upper_ascii(std::string(product::WINDIR) + "\\WININIT.BAK"));
+    clean.erase(upper_ascii(std::string(product::WINDIR) + "\\WININIT.BAK"));
+    std::map<std::string, std::vector<std::string>> unknown;
+    std::vector<std::string> groups = now.groups, clean_groups = restarted.state.groups;
+    if (settings_go_at_start) {
+        clean_groups.erase(std::remove(clean_groups.begin(), clean_groups.end(),
+                                       product::FOLDER_NAME),
+                           clean_groups.end());
+        for (const std::string &load : {text(product::LOAD), upper_ascii(text(product::LOAD))})
+            unknown[upper_ascii(WIN_INI)].push_back(product::win_ini_text(load));
+        groups.erase(std::remove(groups.begin(), groups.end(), product::FOLDER_NAME), groups.end());
     }
-    expect_each_item("file", by_path(clean.state.files), by_path(clean.state.files),
-                     by_path(now.files), by_path(others));
+    expect_each_item("file", clean, clean, files, unknown);
     std::set<std::string> folders = now.folders;
-    bool folder_left = !clean.state.folders.count(product::INSTALL_FOLDER) &&
+    bool folder_left = !restarted.state.folders.count(product::INSTALL_FOLDER) &&
                        folders.erase(product::INSTALL_FOLDER) != 0;
-    expect_each_item("folder", as_items(clean.state.folders), as_items(clean.state.folders),
-                     as_items(folders));
+    expect_each_item("folder", as_items(restarted.state.folders),
+                     as_items(restarted.state.folders), as_items(folders));
     std::map<std::string, std::vector<std::string>> lowered;
     if (s.machine.device_count > 1)
         for (const auto &item : registry_items({shared_count_line(s.machine.device_count - 2)}))
             lowered[item.first].push_back(item.second);
-    expect_each_item("registry", registry_items(clean.state.registry),
-                     registry_items(clean.state.registry), registry_items(now.registry), lowered);
-    EXPECT_EQ(now.printers, clean.state.printers);
-    EXPECT_EQ(now.drivers, clean.state.drivers);
-    EXPECT_EQ(now.groups, clean.state.groups);
+    expect_each_item("registry", registry_items(restarted.state.registry),
+                     registry_items(restarted.state.registry), registry_items(now.registry),
+                     lowered);
+    EXPECT_EQ(now.printers, restarted.state.printers);
+    EXPECT_EQ(now.drivers, restarted.state.drivers);
+    EXPECT_EQ(groups, clean_groups);
     EXPECT_TRUE(temporary_files().empty());
     EXPECT_EQ(winsim_open_handles(), 0);
     EXPECT_EQ(winsim_global_blocks_in_use(), 0);
     EXPECT_EQ(winsim_dde_open_objects(), 0);
-    return folder_left ? "install folder left\n" : "";
+    return std::string(folder_left ? "install folder left\n" : "") +
+           (settings_go_at_start ? "settings gone at the start of Windows\n" : "");
 }
 
+/* Killed, or cut off by a power cut, at each stop point; Windows starts again; then a second
+ * run, and Windows starts once more. */
 TEST_F(FaultInjection, StoppedDeadAtAnyPointASecondRunFinishes) {
     sweep_counts total;
     std::map<std::string, int> states;
-    for (const fault_scenario &s : scenarios) {
-        SCOPED_TRACE(s.what);
-        product::install_product(s.machine);
-        const machine_state before = machine_state_now();
-        sweep_counts counts = sweep_every_stop(
-            s.what,
-            removal_runs(s,
-                         [&s](const std::string &facts, const std::string &) {
-                             return expect_as_after_one_clean_run(s, unpack_result(facts));
-                         }),
-            [&](const std::string &facts) {
-                return expect_restorable(s, before, unpack_result(facts));
-            },
-            &states);
-        total.add(counts);
-        next_row(s.what);
+    for (bool power_cut : {false, true}) {
+        for (const fault_scenario &s : scenarios) {
+            SCOPED_TRACE(std::string(s.what) + (power_cut ? ", power cut" : ", killed"));
+            product::install_product(s.machine);
+            const machine_state before = machine_state_now();
+            sweep_counts counts = sweep_every_stop(
+                s.what, power_cut,
+                removal_runs(s,
+                             [&s](const std::string &facts, const std::string &) {
+                                 return expect_as_after_one_clean_run(s, unpack_result(facts, 1));
+                             }),
+                [&](const std::string &facts) {
+                    return expect_whole_at_start(before, unpack_result(facts));
+                },
+                &states);
+            total.add(counts);
+            next_row(s.what);
+        }
     }
     for (const auto &st : states)
         printf("[ stopped dead ]   %s: %d\n", st.first.c_str(), st.second);

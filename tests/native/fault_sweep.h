@@ -211,10 +211,11 @@ inline sweep_counts sweep_every_failure(const char *what, const sweep_runs &s) {
     return counts;
 }
 
-/* The clean run, then one run per stop point, stopped dead there: `stopped(facts)` checks the
- * machine the stop left and returns what it saw (lines, counted in `states`); then a second
- * run on that machine, and s.check(facts, "") after it. */
-inline sweep_counts sweep_every_stop(const char *what, const sweep_runs &s,
+/* The clean run, then one run per stop point, stopped dead there (killed, or cut off with the
+ * whole machine by a power cut): `stopped(facts)` checks the machine Windows starts from and
+ * returns what it saw (lines, counted in `states`); Windows starts, a second run, Windows
+ * starts again, and s.check(facts, "") after it. */
+inline sweep_counts sweep_every_stop(const char *what, bool power_cut, const sweep_runs &s,
                                      const std::function<std::string(const std::string &)> &stopped,
                                      std::map<std::string, int> *states) {
     sweep_counts counts;
@@ -231,8 +232,12 @@ inline sweep_counts sweep_every_stop(const char *what, const sweep_runs &s,
             [&] {
                 s.prepare();
                 EXPECT_TRUE(winsim_run_until_stop(stop, s.run));
+                if (power_cut)
+                    winsim_power_cut();
                 std::string report = stopped(facts);
+                winsim_start_windows();
                 s.run(); /* the second run */
+                winsim_start_windows();
                 return report + s.check(facts, "");
             },
             &seen);
@@ -244,7 +249,8 @@ inline sweep_counts sweep_every_stop(const char *what, const sweep_runs &s,
             (*states)[seen.substr(at, end - at)]++;
     }
     counts.calls = (int)points.size();
-    printf("[ stopped dead ] %s: %d stop points, each stopped and run again\n", what, counts.calls);
+    printf("[ stopped dead ] %s: %d stop points, each %s and run again\n", what, counts.calls,
+           power_cut ? "cut off by a power cut" : "killed");
     return counts;
 }
 

@@ -270,7 +270,8 @@ BOOL put_profile(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file_name) {
     resolved_path r = resolve(path);
     if (!r.valid)
         return FALSE;
-    held[cache_key(path)] = std::make_pair(path, out);
+    if (out != bytes) /* a change, held until the cache is flushed */
+        held[cache_key(path)] = std::make_pair(path, out);
     return TRUE;
 }
 
