@@ -370,8 +370,8 @@ bool settings_go_at_start;
  * the device's file and its count are there. */
 std::string expect_whole_at_start(const machine_state &before, const run_result &clean) {
     const machine_state now = machine_state_now();
-    settings_go_at_start = file_in(now, WININIT_INI).find("NUL=C:\\WINDOWS\\KMW48.INI") !=
-                           std::string::npos;
+    settings_go_at_start =
+        file_in(now, WININIT_INI).find("NUL=C:\\WINDOWS\\KMW48.INI") != std::string::npos;
     std::string report;
     for (const std::string &path : {SYSTEM_INI, WININIT_INI, WIN_INI}) {
         std::string state = boot_file_state(path, before, clean, now);
@@ -391,8 +391,8 @@ std::string expect_whole_at_start(const machine_state &before, const run_result 
     if (file_in(now, SYSTEM_INI) == product::system_ini_text()) {
         EXPECT_NE(file_in(now, product::text(product::DEVICE)), ABSENT)
             << "system.ini loads a device whose file is gone";
-        EXPECT_TRUE(registry_items(now.registry).count(
-            registry_items({shared_count_line(0)}).begin()->first))
+        EXPECT_TRUE(registry_items(now.registry)
+                        .count(registry_items({shared_count_line(0)}).begin()->first))
             << "system.ini loads a device without its count";
     }
     return report;
@@ -407,15 +407,16 @@ std::string expect_whole_at_start(const machine_state &before, const run_result 
  * removed InstallPath (the second run cannot know the folder then). */
 std::string expect_as_after_one_clean_run(const fault_scenario &s, const run_result &restarted) {
     const machine_state now = machine_state_now();
-    std::map<std::string, std::string> files = by_path(now.files), clean = by_path(restarted.state.files);
+    std::map<std::string, std::string> files = by_path(now.files),
+                                       clean = by_path(restarted.state.files);
     files.erase(upper_ascii(std::string(product::WINDIR) + "\\WININIT.BAK"));
     clean.erase(upper_ascii(std::string(product::WINDIR) + "\\WININIT.BAK"));
     std::map<std::string, std::vector<std::string>> unknown;
     std::vector<std::string> groups = now.groups, clean_groups = restarted.state.groups;
     if (settings_go_at_start) {
-        clean_groups.erase(std::remove(clean_groups.begin(), clean_groups.end(),
-                                       product::FOLDER_NAME),
-                           clean_groups.end());
+        clean_groups.erase(
+            std::remove(clean_groups.begin(), clean_groups.end(), product::FOLDER_NAME),
+            clean_groups.end());
         for (const std::string &load : {text(product::LOAD), upper_ascii(text(product::LOAD))})
             unknown[upper_ascii(WIN_INI)].push_back(product::win_ini_text(load));
         groups.erase(std::remove(groups.begin(), groups.end(), product::FOLDER_NAME), groups.end());
@@ -424,8 +425,8 @@ std::string expect_as_after_one_clean_run(const fault_scenario &s, const run_res
     std::set<std::string> folders = now.folders;
     bool folder_left = !restarted.state.folders.count(product::INSTALL_FOLDER) &&
                        folders.erase(product::INSTALL_FOLDER) != 0;
-    expect_each_item("folder", as_items(restarted.state.folders),
-                     as_items(restarted.state.folders), as_items(folders));
+    expect_each_item("folder", as_items(restarted.state.folders), as_items(restarted.state.folders),
+                     as_items(folders));
     std::map<std::string, std::vector<std::string>> lowered;
     if (s.machine.device_count > 1)
         for (const auto &item : registry_items({shared_count_line(s.machine.device_count - 2)}))

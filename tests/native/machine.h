@@ -70,7 +70,7 @@ inline std::string upper_ascii(std::string s) {
 
 /* ---- What a rewrite may leave behind ---- */
 
-const char WORK_FOLDER[] = "C:\\WINDOWS\\KMW48RMV.TMP";
+using product::WORK_FOLDER;
 
 /* Temporary files: "uns????.TMP" in the Windows directory, and the uninstaller's own folder
  * with whatever it holds. */

@@ -60,6 +60,20 @@ const removal_case removal_cases[] = {
     {"no wininit.ini yet: made with the header", {.wininit = false}, IDNO, false},
     {"keys with subkeys refused: the driver's key still goes", {}, IDNO, true},
     {"the restart is accepted", {}, IDYES, false},
+    {"the removal command schedules a file itself, held in Windows 95's profile cache: both "
+     "lists stand",
+     {.wininit = false, .removal_schedules = "C:\\WINDOWS\\UNINST.LOG"},
+     IDNO,
+     false},
+    {"an earlier run's copy of system.ini, changed since: system.ini is not put back",
+     {.stale_copy_aside = true},
+     IDNO,
+     false},
+    {"the user's files in the work folder stay", {.users_files_in_work_folder = true}, IDNO, false},
+    {"a file of the work folder's name: it stays, the removal is whole",
+     {.work_folder_a_file = true},
+     IDNO,
+     false},
 };
 
 /* The machine a removal must leave behind, from the machine before it. */
@@ -88,6 +102,8 @@ machine_state expected_after(const machine_state &before, const product::variant
         std::string created = "[rename]\r\n";
         for (const std::string &e : entries)
             created += e;
+        if (v.removal_schedules)
+            created += std::string("NUL=") + v.removal_schedules + "\r\n";
         after.files[windir + "\\wininit.ini"] = created; /* named as the uninstaller names it */
     }
     after.files[windir + "\\WIN.INI"] = product::win_ini_text(product::LOAD_AFTER_REMOVAL);
@@ -98,6 +114,11 @@ machine_state expected_after(const machine_state &before, const product::variant
     }
     if (!v.sibling_printer)
         after.files.erase(text(product::SETUP_LIBRARY));
+    if (v.stale_copy_aside) {
+        after.files.erase(std::string(product::WORK_FOLDER) + "\\SYSTEM.INI");
+        after.files.erase(std::string(product::WORK_FOLDER) + "\\SYSTEM.INI.NEW");
+        after.folders.erase(product::WORK_FOLDER);
+    }
     if (v.removal_deletes_files) {
         for (const product::text_pair &f : product::INSTALL_FOLDER_FILES)
             after.files.erase(product::install_folder_file(f.first));
@@ -196,7 +217,8 @@ TEST_F(Removal, EveryEffectAndEveryUntouchedByte) {
             EXPECT_EQ(winsim_restarts()[0].reserved, 0u);
         }
 
-        EXPECT_TRUE(temporary_files().empty());
+        EXPECT_TRUE(temporary_files().empty() || c.machine.users_files_in_work_folder ||
+                    c.machine.work_folder_a_file);
         EXPECT_EQ(winsim_dde_open_objects(), 0);
         next_row(c.what);
     }

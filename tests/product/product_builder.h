@@ -29,17 +29,25 @@ struct variant {
     bool removal_command = true;               /* the product's removal command is there to start */
     unsigned long device_count = DEVICE_COUNT; /* shared count of hvq.386 */
     bool device_counted = true;                /* the count's value is stored at all */
-    long removal_sets_count = -1;      /* the product's removal command: -1 leaves the count,
-                                          -2 deletes its value, else sets it to this */
-    bool removal_deletes_files = true; /* ... deletes the print manager and the readme */
-    bool removal_completes = true;     /* ... removes InstallPath (else the removal stops) */
-    bool removal_deletes_ini = false;  /* ... deletes the whole INI file instead */
-    bool removal_clears_load = false;  /* ... empties win.ini's load line */
-    bool sibling_printer = false;      /* a printer of the sibling driver "Orvane Type1" */
-    bool group_has_items = false;      /* the product's group still holds its items */
-    bool program_manager = true;       /* a Program Manager answers over DDE */
-    bool wininit = true;               /* a wininit.ini of an earlier setup */
+    long removal_sets_count = -1;            /* the product's removal command: -1 leaves the count,
+                                                -2 deletes its value, else sets it to this */
+    bool removal_deletes_files = true;       /* ... deletes the print manager and the readme */
+    bool removal_completes = true;           /* ... removes InstallPath (else the removal stops) */
+    bool removal_deletes_ini = false;        /* ... deletes the whole INI file instead */
+    bool removal_clears_load = false;        /* ... empties win.ini's load line */
+    bool sibling_printer = false;            /* a printer of the sibling driver "Orvane Type1" */
+    bool group_has_items = false;            /* the product's group still holds its items */
+    bool program_manager = true;             /* a Program Manager answers over DDE */
+    bool wininit = true;                     /* a wininit.ini of an earlier setup */
+    const char *removal_schedules = nullptr; /* ... schedules this file's deletion itself,
+                                                through the profile functions */
+    /* In the uninstaller's work folder (C:\WINDOWS\KMW48RMV.TMP): an old copy of system.ini
+     * and a new text left by an earlier run, since changed; the user's own files; or the
+     * folder's name taken by a file of the user's. */
+    bool stale_copy_aside = false, users_files_in_work_folder = false, work_folder_a_file = false;
 };
+
+const char WORK_FOLDER[] = "C:\\WINDOWS\\KMW48RMV.TMP";
 
 inline std::string replace_all(std::string text, const std::string &from, const std::string &to) {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
@@ -225,6 +233,8 @@ inline winsim_program removal_command(const variant &v = {}) {
             WritePrivateProfileStringA("General", "InstallPath", nullptr, "KMW48.INI");
         if (v.removal_deletes_ini)
             DeleteFileA(text(PRODUCT_INI).c_str());
+        if (v.removal_schedules)
+            WritePrivateProfileStringA("rename", "NUL", v.removal_schedules, "wininit.ini");
         return 0;
     };
 }
@@ -243,6 +253,17 @@ inline void install_product(const variant &v = {}) {
     install_groups(v);
     if (v.removal_command)
         install_removal_command(v);
+    const std::string work = std::string(WORK_FOLDER) + "\\";
+    if (v.stale_copy_aside) {
+        winsim_write_file(work + "SYSTEM.INI", "[386Enh]\r\ndevice=hvq.386\r\n");
+        winsim_write_file(work + "SYSTEM.INI.NEW", "[386Enh]\r\n");
+    }
+    if (v.users_files_in_work_folder) {
+        winsim_write_file(work + "WIN.INI", "[windows]\r\nload=mine.exe\r\n");
+        winsim_write_file(work + "uns0A00.TMP", "mine");
+    }
+    if (v.work_folder_a_file)
+        winsim_write_file(WORK_FOLDER, "mine");
 }
 
 /* ---- The vendor-setup library's machine ---- */
