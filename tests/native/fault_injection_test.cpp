@@ -222,6 +222,21 @@ bool is_rewrite_temporary(const std::string &path) {
            upper_ascii(name.substr(7)) == ".TMP";
 }
 
+std::string file_in(const machine_state &state, const std::string &path) {
+    return item_in(by_path(state.files), upper_ascii(path));
+}
+
+/* The machine as a whole: a system.ini that still loads the device has its file and count. */
+void expect_device_loaded_only_when_there(const machine_state &now) {
+    if (file_in(now, SYSTEM_INI) != product::system_ini_text())
+        return;
+    EXPECT_NE(file_in(now, product::text(product::DEVICE)), ABSENT)
+        << "system.ini loads a device whose file is gone";
+    EXPECT_TRUE(
+        registry_items(now.registry).count(registry_items({shared_count_line(0)}).begin()->first))
+        << "system.ini loads a device without its count";
+}
+
 /* The checks after one run with `api` failing. */
 void expect_nothing_lost(const fault_scenario &s, const machine_state &before,
                          const run_result &clean, const run_result &run, const std::string &api) {
@@ -239,6 +254,7 @@ void expect_nothing_lost(const fault_scenario &s, const machine_state &before,
     EXPECT_LE(temporaries, api == "DeleteFileA" ? 1 : 0) << "temporary files left";
     expect_each_item("file", by_path(before.files), by_path(clean.state.files), by_path(files),
                      by_path(other_contents(s, api)));
+    expect_device_loaded_only_when_there(run.state);
     /* The uninstaller's folder stays only with what a deletion that failed left in it. */
     std::set<std::string> folders = run.state.folders;
     if (folders.erase(WORK_FOLDER) != 0) {
@@ -341,10 +357,6 @@ TEST_F(FaultInjection, NothingLostWhateverCallFails) {
 
 /* ---- Stopped dead ---------------------------------------------------------------------- */
 
-std::string file_in(const machine_state &state, const std::string &path) {
-    return item_in(by_path(state.files), upper_ascii(path));
-}
-
 /* How a boot file is left at the start of Windows after a stop: "as before", "as after the
  * clean run", "between two moves" (missing while its old and its new text lie whole in the
  * work folder), or "" when none of these. */
@@ -388,13 +400,7 @@ std::string expect_whole_at_start(const machine_state &before, const run_result 
                     boot_file_state(SYSTEM_INI_BACKUP, before, clean, now) == "between two moves")
             << "the earlier SYSTEM.KMW is lost";
     }
-    if (file_in(now, SYSTEM_INI) == product::system_ini_text()) {
-        EXPECT_NE(file_in(now, product::text(product::DEVICE)), ABSENT)
-            << "system.ini loads a device whose file is gone";
-        EXPECT_TRUE(registry_items(now.registry)
-                        .count(registry_items({shared_count_line(0)}).begin()->first))
-            << "system.ini loads a device without its count";
-    }
+    expect_device_loaded_only_when_there(now);
     return report;
 }
 

@@ -84,6 +84,8 @@ TEST_F(LineRewrite, PiecesAndTheFileWrittenBack) {
         {"a zero byte as the last byte of a full piece",
          std::string(510, 'q') + bytes("\0tail\r\n"), 512,
          std::string(510, 'q') + bytes("\0|+tail\n|"), std::string(510, 'q') + bytes("\0tail\r\n")},
+        {"a shorter last line after a line with a zero byte", bytes("abcdef\0gh\r\nxy"), 512,
+         bytes("abcdef\0gh\n|xy|"), bytes("abcdef\0gh\r\nxy")},
         {"zero bytes after a long line's first piece",
          std::string(511, 'r') + bytes("\0\0\r\n") + "s", 512,
          std::string(511, 'r') + bytes("|+\0\0\n|s|"), std::string(511, 'r') + bytes("\0\0\r\ns")},
@@ -180,6 +182,19 @@ TEST_F(LineRewrite, ACopyStillKeptAsideBlocksTheRewrite) {
     EXPECT_EQ(rewrite(TARGET, 512, copy_piece, append_line_at_end, nullptr), 0);
     EXPECT_EQ(winsim_file(TARGET), "cut");
     EXPECT_EQ(winsim_file("C:\\WINDOWS\\KMW48RMV.TMP\\TARGET.INI"), "old\r\n");
+}
+
+/* The new text cannot take the file's place, nor the old file come back (every move refused
+ * from then on): both stay whole in the work folder, and the next run finishes the move. */
+TEST_F(LineRewrite, BothMovesRefusedTheNextRunFinishes) {
+    winsim_write_file(TARGET, "a\r\n");
+    winsim_fail_calls_from("MoveFileA", 2);
+    EXPECT_EQ(rewrite(TARGET, 512, copy_piece, append_line_at_end, nullptr), 0);
+    EXPECT_EQ(winsim_file(std::string(WORK_FOLDER) + "\\TARGET.INI"), "a\r\n");
+    winsim_fail_calls_from("MoveFileA", 0);
+    finish_interrupted_rewrite(TARGET);
+    EXPECT_EQ(winsim_file(TARGET), "a\r\nadded\r\n");
+    EXPECT_TRUE(temporary_files().empty());
 }
 
 /* Text appended at the end stands on a line of its own, without an empty line before it. */

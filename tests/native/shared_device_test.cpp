@@ -249,7 +249,7 @@ TEST_F(SharedDevice, DeviceStaysWhenSystemIniCannotBeCleanedUp) {
     struct {
         const char *what;
         const char *api;
-        int nth; /* a MoveFileA of system.ini: one more when an earlier backup goes aside first */
+        int nth; /* a MoveFileA: one more when an earlier backup goes aside first */
         bool read_only_backup;
     } rows[] = {
         {"the backup's copy meets a full disk", "WriteFile", 2, false},
@@ -269,8 +269,8 @@ TEST_F(SharedDevice, DeviceStaysWhenSystemIniCannotBeCleanedUp) {
                 winsim_write_file(BACKUP, earlier);
             winsim_set_read_only(BACKUP, r.read_only_backup);
             if (r.api[0])
-                winsim_fail_call(r.api, r.nth + (earlier_backup && r.nth > 1 &&
-                                                 std::string(r.api) == "MoveFileA"));
+                winsim_fail_call(r.api,
+                                 r.nth + (earlier_backup && std::string(r.api) == "MoveFileA"));
             set_device_count(0);
             winsim_set_read_only(BACKUP, false);
             EXPECT_EQ(winsim_file(SYSTEM_INI), before);

@@ -284,6 +284,9 @@ void winsim_start_windows();
  * FreeEnvironmentStringsA and the DDE releases) are counted, and a failure injected there
  * changes nothing.  The stand-in's own work never counts as a call of the program's. */
 void winsim_fail_call(const std::string &api, int nth);
+/* Every call of `api` from the n-th on (counted from now) fails so, as a disk that stays full
+ * does; n = 0 ends it. */
+void winsim_fail_calls_from(const std::string &api, int nth);
 
 /* ---- Stopping dead, as a kill or a power cut stops a program ----------------- */
 /* Runs `run`, a whole run of a program, and stops it dead at its `stop_point`-th stop point

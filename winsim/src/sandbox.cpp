@@ -29,6 +29,7 @@ std::string cwd = "C:\\WINDOWS";
 std::map<std::string, int> call_counts;
 std::unordered_map<const char *, int *> counter_of; /* API name text -> its entry above */
 std::map<std::string, int> fail_at;
+std::map<std::string, int> fail_from; /* every call from this count on fails */
 std::vector<const char *> call_log;   /* the names as the calls gave them (literal texts) */
 const size_t CALL_LOG_LIMIT = 100000; /* enough for one run of either deliverable */
 
@@ -184,6 +185,9 @@ bool enter(const char *api) {
     int n = ++*counter;
     if (call_log.size() < CALL_LOG_LIMIT)
         call_log.push_back(api);
+    auto from = fail_from.find(api);
+    if (from != fail_from.end() && n >= from->second)
+        return unfailing_calls.count(api) == 0;
     if (fail_at.empty())
         return false;
     auto it = fail_at.find(api);
@@ -459,6 +463,7 @@ void winsim_reset() {
     call_counts.clear();
     counter_of.clear();
     fail_at.clear();
+    fail_from.clear();
     call_log.clear();
     handles.clear();
     next_handle = 0x1000;
@@ -569,6 +574,13 @@ std::string winsim_utf8(const std::string &ansi) {
 
 void winsim_fail_call(const std::string &api, int nth) {
     fail_at[api] = call_counts[api] + nth;
+}
+
+void winsim_fail_calls_from(const std::string &api, int nth) {
+    if (nth > 0)
+        fail_from[api] = call_counts[api] + nth;
+    else
+        fail_from.erase(api);
 }
 
 bool winsim_call_can_fail(const std::string &api) {
