@@ -6,10 +6,9 @@
  *       device lines, hvq.386 and hvqn.386 among them, in several letter cases;
  *   line_rewrite_bench rewrite <file> <result>
  *       puts <file> on a fresh machine as C:\WINDOWS\SYSTEM.INI, runs set_device_count(0) (the
- *       rewrite into the temporary file, the backup, the file's own bytes kept aside and the
- *       copy back), copies the new system.ini to <result> and prints the time of the whole
- *       clean-up (elapsed and processor time), the time of a plain CopyFileA of the same file
- *       (it makes three), and the program's peak resident memory.  Nothing of the file is held in
+ *       rewrite into the new text, the backup's copy, the moves into place), copies the new
+ *       system.ini to <result> and prints the time of the whole clean-up (elapsed and processor
+ *       time), the time of a plain CopyFileA of the same file (it makes one: the backup), and the program's peak resident memory.  Nothing of the file is held in
  * memory outside the system's own buffers. */
 #include "product_builder.h"
 
@@ -127,8 +126,8 @@ int rewrite(const char *input, const char *result) {
     if (!copy_file(input, system_ini))
         return 1;
 
-    /* What one CopyFileA of the file costs, for comparison: the clean-up makes three (the
-     * backup, the file's own bytes kept aside, the copy back). */
+    /* What one CopyFileA of the file costs, for comparison: the clean-up copies it once (the
+     * backup) besides writing the new text. */
     timespec start;
     clock_gettime(CLOCK_MONOTONIC, &start);
     if (!CopyFileA("C:\\WINDOWS\\SYSTEM.INI", "C:\\WINDOWS\\COPY.INI", FALSE))
