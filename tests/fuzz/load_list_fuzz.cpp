@@ -98,6 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     std::string upper_list = upper_single_bytes(list);
     std::string upper_entry = upper_single_bytes(execute_file);
+    winsim_shut_down(); /* Windows writes its profile cache */
     std::string after = winsim_file(WIN_INI);
     if (list.size() >= STARTUP_LIST_CAPACITY - 2) {
         check(after == WIN_INI_BEFORE, "a list that may be cut is left alone");
