@@ -56,8 +56,8 @@ static void read_product_setting(const char *key, char *buffer, DWORD capacity) 
 }
 
 void read_saved_settings() {
-    /* An earlier run that was interrupted while it replaced a boot file is undone first, so
-     * that this run reads and edits the file as that run found it. */
+    /* What an earlier run, interrupted while it replaced a boot file, left is finished first,
+     * so that this run reads and edits whole files. */
     finish_interrupted_list();
     finish_interrupted_device_removal();
     LoadStringA(program_instance, IDS_INI_FILE, saved.ini_name, INI_NAME_CAPACITY);

@@ -257,11 +257,9 @@ const std::vector<std::string> &winsim_dde_log();
 int winsim_dde_open_objects();
 
 /* ---- Windows 95's caches, a power cut and the start of Windows ------------------ */
-/* Windows 95 holds what programs write (sources in disk.cpp, profile.cpp, registry.cpp): the
- * profile functions keep an INI file's changes until an all-NULL WritePrivateProfileStringA
- * for that file; file data reaches the disk when committed (FlushFileBuffers); the registry at
- * RegFlushKey of a key.  The test-side file reads above see the disk.  A machine as set up is
- * on the disk; so is everything at a shutdown. */
+/* What programs write is held (disk.cpp, profile.cpp, registry.cpp say how); the test-side
+ * file reads above see the disk.  A machine as set up is on the disk; so is everything once
+ * it has shut down. */
 void winsim_shut_down();
 /* A power cut: the running program's process is gone; each file written since its last
  * commit holds neither its old nor its new text (one that was there is garbled, one created
@@ -290,9 +288,8 @@ void winsim_fail_calls_from(const std::string &api, int nth);
 
 /* ---- Stopping dead, as a kill or a power cut stops a program ----------------- */
 /* Runs `run`, a whole run of a program, and stops it dead at its `stop_point`-th stop point
- * (1-based; 0: never): the entry of every platform call is one, and a CopyFileA has a second
- * one inside, once the target has been truncated and half written.  At the stop point the
- * call is not made (or not finished) and none of the program's code runs any more: the run
+ * (1-based; 0: never): the entry of every platform call is one.  At the stop point the call
+ * is not made and none of the program's code runs any more: the run
  * is left there.  What the program's C library streams still held unwritten is lost.  Either
  * way the process ends after `run` (winsim_end_process).  Returns true when it stopped. */
 bool winsim_run_until_stop(int stop_point, const std::function<void()> &run);

@@ -1,27 +1,25 @@
 /* disk.cpp: file handles (CreateFileA, ReadFile, WriteFile, FlushFileBuffers, CloseHandle),
- * SetFileAttributesA, and what Windows 95 does to the disk that Wine never shows: its
- * write-behind cache, a power cut, and the start of Windows that carries out wininit.ini.
+ * SetFileAttributesA, and what Windows 95 does to the disk that Wine never shows.
  *
- * The write-behind cache (KB Q165503: write-behind caching is on by default; KB Q148505: only
- * FlushFileBuffers or _commit forces a file's data out; KB Q66052: fflush does not): a file
- * written since its last commit has its data on the disk only at a shutdown.  At a power cut
- * such a file holds neither its old nor its new text: one that was there before is garbled
- * (the first half of what it holds now, then zero bytes where clusters were never written),
- * one created since holds nothing.  Creations, deletions and moves already made stay made, in
- * the order made (the model the uninstaller is checked against; a cut in the middle of a
- * sector or FAT write is the disk checker's work and is not played).  The profile cache
- * (profile.cpp) and the registry (registry.cpp, written only at RegFlushKey: "data is written
- * to the Registry only when a flush occurs", Windows 95 Resource Kit) lose what they held.
+ * Write-behind cache: a file's data reaches the disk only when committed or at a shutdown (KB
+ * Q165503: on by default; KB Q148505: only FlushFileBuffers or _commit forces it out; KB
+ * Q66052: fflush does not).  At a power cut a file written since its last commit holds
+ * neither text: one that was there is garbled (the first half of what it holds, then zero
+ * bytes where clusters were never written), one created since holds nothing; creations,
+ * deletions and moves stay made, in order.  A cut inside a sector or FAT write (the disk
+ * checker's work) is not played.  The profile cache and the registry (written at RegFlushKey:
+ * Windows 95 Resource Kit) lose what they held.
  *
- * The start of Windows carries out the [rename] sections of wininit.ini as WININIT.EXE does:
- * "NUL=<path>" deletes the file, "<target>=<source>" moves the source over the target, line by
- * line as the file holds them (a line cut short names the path it happens to name); then
- * wininit.ini becomes wininit.bak (Windows 95 and Wine alike).
- *
- * Sharing modes are not played: no other program holds the machine's files open. */
+ * The start of Windows carries out the [rename] sections of wininit.ini as WININIT.EXE does,
+ * line by line ("NUL=<path>" deletes, "<target>=<source>" moves; a cut line names what it
+ * happens to name), then renames it to wininit.bak (Windows 95 and Wine alike).  Sharing
+ * modes are not played. */
 #include "internal.h"
 
 #include <fcntl.h>
+
+#include <fstream>
+#include <iterator>
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -37,6 +35,21 @@ std::pair<int, std::string> *file_of(HANDLE handle) {
     auto it = open_files.find(handle);
     return it == open_files.end() || !handle_valid(handle, HANDLE_FILE, nullptr) ? nullptr
                                                                                  : &it->second;
+}
+
+/* A read or a write through a handle: `fails` as the test makes it fail, with `error`. */
+template <typename F> BOOL transfer(HANDLE handle, bool fails, DWORD error, LPDWORD done, F io) {
+    std::pair<int, std::string> *file = file_of(handle);
+    *done = 0;
+    ssize_t n = file == nullptr || fails ? -1 : io(file->first);
+    if (n < 0) {
+        set_last_error(file == nullptr ? ERROR_INVALID_HANDLE
+                       : fails         ? error
+                                       : ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    *done = (DWORD)n;
+    return TRUE;
 }
 
 } // namespace
@@ -95,25 +108,12 @@ void winsim_power_cut() {
     winsim_end_process();
     drop_profiles();
     for (const auto &file : unwritten) {
-        std::string bytes;
-        struct stat st;
-        if (stat(file.first.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        std::ifstream in(file.first, std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!in.is_open() || !host_is_file(file.first))
             continue;
-        FILE *f = fopen(file.first.c_str(), "rb+");
-        if (f == nullptr)
-            continue;
-        bytes.resize((size_t)st.st_size);
-        bytes.resize(fread(&bytes[0], 1, bytes.size(), f));
-        if (file.second)
-            bytes = bytes.substr(0, bytes.size() / 2) + std::string(8, '\0');
-        else
-            bytes.clear();
-        fclose(f);
-        f = fopen(file.first.c_str(), "wb");
-        if (f != nullptr) {
-            fwrite(bytes.data(), 1, bytes.size(), f);
-            fclose(f);
-        }
+        std::ofstream(file.first, std::ios::binary | std::ios::trunc)
+            << (file.second ? bytes.substr(0, bytes.size() / 2) + std::string(8, '\0') : "");
     }
     unwritten.clear();
     restore_registry();
@@ -204,41 +204,18 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share_mode,
 BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD size, LPDWORD read_count,
                      LPVOID overlapped) {
     (void)overlapped;
-    bool fails = enter("ReadFile");
-    std::pair<int, std::string> *file = file_of(handle);
-    *read_count = 0;
-    if (file == nullptr || fails) {
-        set_last_error(file == nullptr ? ERROR_INVALID_HANDLE : ERROR_READ_FAULT);
-        return FALSE;
-    }
-    ssize_t n = read(file->first, buffer, size);
-    if (n < 0) {
-        set_last_error(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    *read_count = (DWORD)n;
-    return TRUE;
+    return transfer(handle, enter("ReadFile"), ERROR_READ_FAULT, read_count,
+                    [&](int fd) { return read(fd, buffer, size); });
 }
 
 /* A write that a test makes fail fails as on a full disk: nothing of it is written. */
 BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD size, LPDWORD written,
                       LPVOID overlapped) {
     (void)overlapped;
-    bool disk_full = enter("WriteFile");
-    std::pair<int, std::string> *file = file_of(handle);
-    *written = 0;
-    if (file == nullptr || disk_full) {
-        set_last_error(file == nullptr ? ERROR_INVALID_HANDLE : ERROR_DISK_FULL);
-        return FALSE;
-    }
-    note_written(file->second);
-    ssize_t n = write(file->first, buffer, size);
-    if (n < 0) {
-        set_last_error(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    *written = (DWORD)n;
-    return TRUE;
+    return transfer(handle, enter("WriteFile"), ERROR_DISK_FULL, written, [&](int fd) {
+        note_written(open_files[handle].second);
+        return write(fd, buffer, size);
+    });
 }
 
 BOOL WINAPI FlushFileBuffers(HANDLE handle) {

@@ -296,10 +296,9 @@ BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
         set_last_error(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    bool stops = stop_due();
-    if (disk_fills || stops) {
-        /* The disk fills up halfway through, or the program is killed there: the target keeps
-         * the first half of the source's bytes and the rest is lost. */
+    if (disk_fills) {
+        /* The disk fills up halfway through: the target keeps the first half of the source's
+         * bytes and the rest is lost. */
         struct stat st;
         size_t half = fstat(in, &st) == 0 ? (size_t)st.st_size / 2 : 0;
         static char buffer[65536];
@@ -311,8 +310,6 @@ BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
         }
         close(in);
         close(out);
-        if (stops)
-            stop_dead();
         set_last_error(ERROR_DISK_FULL);
         return FALSE;
     }

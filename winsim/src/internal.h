@@ -13,11 +13,6 @@ namespace winsim {
 /* Counts a platform call by name and tells whether this call is to fail.  It is also where a
  * run that is to stop dead stops (see winsim_run_until_stop): it does not come back then. */
 bool enter(const char *api);
-/* A stop point inside a call (CopyFileA, once the target has been truncated and half
- * written): true when the run is to stop dead here; the caller then releases what it holds
- * and calls stop_dead. */
-bool stop_due();
-[[noreturn]] void stop_dead();
 /* The run is stopping dead: the C library streams neither read nor write any more. */
 bool run_stopping();
 

@@ -61,9 +61,13 @@ bool path_of(HKEY key, uintptr_t *root, std::vector<std::string> *names) {
     return true;
 }
 
-reg_key *walk(uintptr_t root, const std::vector<std::string> &names, bool create, bool *created) {
-    auto r = roots.find(root);
-    if (r == roots.end())
+std::map<uintptr_t, std::unique_ptr<reg_key>> on_disk; /* the registry as last written */
+
+/* The key at `names` below `root`, in the registry as it is or (`disk`) as on the disk. */
+reg_key *walk(uintptr_t root, const std::vector<std::string> &names, bool create, bool *created,
+              bool disk = false) {
+    auto r = (disk ? on_disk : roots).find(root);
+    if (r == (disk ? on_disk : roots).end())
         return nullptr;
     reg_key *k = r->second.get();
     for (const std::string &n : names) {
@@ -121,8 +125,6 @@ HKEY open_handle(uintptr_t root, const std::vector<std::string> &names) {
     open_keys[(uintptr_t)h] = std::make_pair(root, names);
     return (HKEY)h;
 }
-
-std::map<uintptr_t, std::unique_ptr<reg_key>> on_disk; /* the registry as last written */
 
 std::unique_ptr<reg_key> copy_of(const reg_key &key) {
     std::unique_ptr<reg_key> copy(new reg_key);
@@ -397,12 +399,7 @@ LSTATUS WINAPI RegFlushKey(HKEY key) {
     reg_key *live = path_of(key, &root, &names) ? walk(root, names, false, nullptr) : nullptr;
     if (live == nullptr)
         return ERROR_INVALID_HANDLE;
-    std::map<uintptr_t, std::unique_ptr<reg_key>> disk_roots;
-    disk_roots.swap(roots);
-    roots.swap(on_disk);
-    walk(root, names, true, nullptr)->values = live->values;
-    on_disk.swap(roots);
-    roots.swap(disk_roots);
+    walk(root, names, true, nullptr, true)->values = live->values;
     return ERROR_SUCCESS;
 }
 

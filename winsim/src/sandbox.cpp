@@ -150,8 +150,8 @@ jmp_buf *stop_jump = nullptr;
 bool is_stream_callback(const char *api) {
     return strcmp(api, "_read") == 0 || strcmp(api, "_write") == 0;
 }
-} // namespace
 
+/* A stop point: true when the run is to stop dead here. */
 bool stop_due() {
     if (stop_jump == nullptr)
         return false; /* not inside winsim_run_until_stop */
@@ -160,12 +160,13 @@ bool stop_due() {
     return stopping;
 }
 
+[[noreturn]] void stop_dead() {
+    longjmp(*stop_jump, 1);
+}
+} // namespace
+
 bool run_stopping() {
     return stopping;
-}
-
-void stop_dead() {
-    longjmp(*stop_jump, 1);
 }
 
 bool enter(const char *api) {
