@@ -33,7 +33,15 @@ if [ ${#missing[@]} -gt 0 ]; then
         echo "install-deps: apt-get update failed (attempt $attempt)"
         sleep $((attempt * 10))
     done
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+    install=(env DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends)
+    if ! "${install[@]}" "${missing[@]}"; then
+        # When one architecture's index of the security suite could not be fetched, the
+        # amd64 and i386 builds of a shared library have different candidates and wine32
+        # cannot be installed: take both from the release itself.
+        . /etc/os-release
+        echo "install-deps: installing again from $VERSION_CODENAME alone"
+        "${install[@]}" -t "$VERSION_CODENAME" "${missing[@]}"
+    fi
 fi
 
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
