@@ -3,7 +3,7 @@
 
 JOBS ?= $(shell nproc)
 
-.PHONY: all build test deps native native-asan mingw fuzz test-native test-asan test-wine test-fuzz fuzz-long bench bench-wine demo demo-deps format clean
+.PHONY: all build test deps native native-asan mingw fuzz test-native test-asan test-wine test-fuzz fuzz-long bench bench-wine demo demo-deps dist format clean
 
 all: build
 
@@ -75,6 +75,12 @@ demo-deps:
 
 demo: demo-deps mingw
 	python3 scripts/demo.py $(DEMO_FLAGS)
+
+# The shippable binaries and their sums in dist/ (check them with `sha256sum -c SHA256SUMS`).
+dist: mingw
+	rm -rf dist && mkdir dist
+	cp build/mingw/bin/kmw48rmv.exe build/mingw/bin/KMW48I2.DLL dist/
+	cd dist && sha256sum kmw48rmv.exe KMW48I2.DLL > SHA256SUMS && cat SHA256SUMS
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -10,6 +10,8 @@
 # - OS and subsystem version 4.0; no DYNAMIC_BASE or NX_COMPAT flags; a program without its
 #   relocations (it always loads at its own base), a library with them.
 # - Only the system DLLs; tools/pe_audit.py and tools/cpu_audit.py check the result.
+# - No time stamp in the headers or the export table, no build path (-s strips the symbols):
+#   two builds of one commit are the same bytes, checksum included (scripts/reproduce.sh).
 function(win95_binary target kind)
     set(start ${PROJECT_SOURCE_DIR}/startup)
     if(kind STREQUAL "GUI")
@@ -32,7 +34,7 @@ function(win95_binary target kind)
         -march=i386 -fno-asynchronous-unwind-tables -fno-unwind-tables)
     target_compile_definitions(${target} PRIVATE __USE_MINGW_ANSI_STDIO=0)
     target_link_options(${target} PRIVATE
-        -nostartfiles -nodefaultlibs -s -Wl,-e,${entry} ${kind_flags}
+        -nostartfiles -nodefaultlibs -s -Wl,-e,${entry},--no-insert-timestamp ${kind_flags}
         -Wl,--disable-dynamicbase,--disable-nxcompat
         -Wl,--major-os-version=4,--minor-os-version=0
         -Wl,--major-subsystem-version=4,--minor-subsystem-version=0
