@@ -69,15 +69,14 @@ TEST_F(DeletionList, EntriesInEveryShapeOfWininit) {
         {"LF-only lines come back as CR LF", true, "[rename]\nNUL=C:\\OLD.TXT\n",
          "[rename]\r\n" + ALL_ENTRIES + "NUL=C:\\OLD.TXT\r\n"},
     };
-    for (const auto &r : rows) {
+    for_each_row(rows, [&](const auto &r) {
         if (r.exists)
             winsim_write_file(WININIT, r.before);
         write_deletion_list(0);
         EXPECT_EQ(winsim_file(WININIT), r.after) << r.what;
         EXPECT_TRUE(temporary_files().empty()) << r.what;
         EXPECT_EQ(winsim_open_handles(), 0) << r.what;
-        next_row(r.what);
-    }
+    });
 }
 
 TEST_F(DeletionList, SetupLibraryKeptOffTheList) {
@@ -96,7 +95,7 @@ TEST_F(DeletionList, OnlyExistingFilesGetEntries) {
         {{2, 6}, 1},
         {{1, 2, 3, 4, 5, 6, 7}, 0},
     };
-    for (const auto &r : rows) {
+    for_each_row(rows, [&](const auto &r) {
         std::vector<std::string> entries = product::deletion_entries(r.keep == 0);
         std::string expected;
         for (size_t i = 0; i < entries.size(); i++)
@@ -107,8 +106,7 @@ TEST_F(DeletionList, OnlyExistingFilesGetEntries) {
                                : product::system_file(product::SYSTEM_FILES[i - 2]).c_str());
         write_deletion_list(r.keep);
         EXPECT_EQ(winsim_file(WININIT), "[rename]\r\n" + expected) << r.missing.size();
-        next_row(std::to_string(r.missing.size()));
-    }
+    });
 }
 
 /* Entries name files by their short paths: a program in folders with long names gets the
@@ -124,7 +122,7 @@ TEST_F(DeletionList, ShortPathsForFilesInLongNamedFolders) {
          "NUL=C:\\PROGRA~1\\ORVANE~2\\UNINST~1.EXE\r\n"},
         {"C:\\orvane\\kmw48rmv.exe", "NUL=C:\\ORVANE\\KMW48RMV.EXE\r\n"},
     };
-    for (const auto &r : rows) {
+    for_each_row(rows, [&](const auto &r) {
         winsim_make_dir("C:\\Program Files\\Orvane Type1");
         start_uninstaller(r.program);
         DeleteFileA(product::text(product::PRODUCT_INI).c_str());
@@ -133,8 +131,7 @@ TEST_F(DeletionList, ShortPathsForFilesInLongNamedFolders) {
         EXPECT_EQ(winsim_file(WININIT),
                   "[rename]\r\n" + r.entry + joined({entries.begin() + 2, entries.end()}))
             << r.program;
-        next_row(r.program);
-    }
+    });
 }
 
 /* When wininit.ini cannot be rewritten, nothing is scheduled and no temporary file is left;
@@ -156,7 +153,7 @@ TEST_F(DeletionList, NothingScheduledWhenWininitCannotBeWritten) {
          * what other programs scheduled. */
         {"there but cannot be opened", true, "_fsopen", 1, false},
     };
-    for (const auto &r : rows) {
+    for_each_row(rows, [&](const auto &r) {
         if (r.exists)
             winsim_write_file(WININIT, "[boot]\r\n");
         if (r.api[0])
@@ -172,8 +169,7 @@ TEST_F(DeletionList, NothingScheduledWhenWininitCannotBeWritten) {
             EXPECT_FALSE(found) << r.what;
         EXPECT_TRUE(temporary_files().empty()) << r.what;
         EXPECT_EQ(winsim_open_handles(), 0) << r.what;
-        next_row(r.what);
-    }
+    });
 }
 
 } // namespace

@@ -337,7 +337,7 @@ class FaultInjection : public Machine {
 
 TEST_F(FaultInjection, NothingLostWhateverCallFails) {
     sweep_counts total;
-    for (const fault_scenario &s : scenarios) {
+    for_each_row(scenarios, [&](const fault_scenario &s) {
         SCOPED_TRACE(s.what);
         product::install_product(s.machine);
         const machine_state before = machine_state_now();
@@ -348,8 +348,7 @@ TEST_F(FaultInjection, NothingLostWhateverCallFails) {
                 return std::string();
             }));
         total.add(counts);
-        next_row(s.what);
-    }
+    });
     printf("[ fault injection ] uninstaller: %d calls, %d runs, %d with a fault\n", total.calls,
            total.runs, total.failed);
     RecordProperty("runs", total.runs);
@@ -457,7 +456,7 @@ TEST_F(FaultInjection, StoppedDeadAtAnyPointASecondRunFinishes) {
     sweep_counts total;
     std::map<std::string, int> states;
     for (bool power_cut : {false, true}) {
-        for (const fault_scenario &s : scenarios) {
+        for_each_row(scenarios, [&](const fault_scenario &s) {
             SCOPED_TRACE(std::string(s.what) + (power_cut ? ", power cut" : ", killed"));
             product::install_product(s.machine);
             const machine_state before = machine_state_now();
@@ -472,8 +471,7 @@ TEST_F(FaultInjection, StoppedDeadAtAnyPointASecondRunFinishes) {
                 },
                 &states);
             total.add(counts);
-            next_row(s.what);
-        }
+        });
     }
     for (const auto &st : states)
         printf("[ stopped dead ]   %s: %d\n", st.first.c_str(), st.second);

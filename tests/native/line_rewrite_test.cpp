@@ -90,7 +90,7 @@ TEST_F(LineRewrite, PiecesAndTheFileWrittenBack) {
          std::string(511, 'r') + bytes("\0\0\r\n") + "s", 512,
          std::string(511, 'r') + bytes("|+\0\0\n|s|"), std::string(511, 'r') + bytes("\0\0\r\ns")},
     };
-    for (const auto &r : rows) {
+    for_each_row(rows, [&](const auto &r) {
         winsim_write_file(TARGET, r.before);
         rewrite(TARGET, r.capacity, copy_piece, note_end, nullptr);
         EXPECT_EQ(seen, r.pieces) << r.what;
@@ -99,8 +99,7 @@ TEST_F(LineRewrite, PiecesAndTheFileWrittenBack) {
             << r.what << ": the flag starts at 0 and reaches the end hook";
         EXPECT_TRUE(temporary_files().empty()) << r.what;
         EXPECT_EQ(winsim_open_handles(), 0) << r.what;
-        next_row(r.what);
-    }
+    });
 }
 
 TEST_F(LineRewrite, TheFlagStartsAtZeroInEveryRewrite) {
@@ -154,7 +153,7 @@ TEST_F(LineRewrite, AnInterruptedRunIsFinishedByTheNext) {
          {{"WININIT.BAK", "w\r\n"}},
          {{"WININIT.BAK", "w\r\n"}, {"WININIT.INI", ""}}},
     };
-    for (const auto &r : rows) {
+    for_each_row(rows, [&](const auto &r) {
         winsim_make_dir(folder);
         for (const auto &f : r.left)
             winsim_write_file(folder + f.first, f.second);
@@ -170,8 +169,7 @@ TEST_F(LineRewrite, AnInterruptedRunIsFinishedByTheNext) {
             << r.what << ": a file that was gone came back";
         EXPECT_TRUE(temporary_files().empty()) << r.what;
         EXPECT_EQ(winsim_open_handles(), 0) << r.what;
-        next_row(r.what);
-    }
+    });
 }
 
 /* While an earlier run's copy of the target is still kept aside (it could not be put back),
@@ -237,15 +235,14 @@ TEST_F(LineRewrite, FailuresLeaveTheTargetAsItWas) {
         {"the old file cannot be moved aside", "MoveFileA", 1},
         {"the new text cannot take its place: the old one comes back", "MoveFileA", 2},
     };
-    for (const auto &r : rows) {
+    for_each_row(rows, [&](const auto &r) {
         winsim_write_file(TARGET, big);
         winsim_fail_call(r.api, r.nth);
         EXPECT_EQ(rewrite(TARGET, 512, copy_piece, append_line_at_end, nullptr), 0) << r.what;
         EXPECT_EQ(winsim_file(TARGET), big) << r.what;
         EXPECT_TRUE(temporary_files().empty()) << r.what;
         EXPECT_EQ(winsim_open_handles(), 0) << r.what;
-        next_row(r.what);
-    }
+    });
 }
 
 TEST_F(LineRewrite, ABigFileWithoutFailuresIsRewrittenWhole) {

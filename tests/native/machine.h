@@ -4,8 +4,8 @@
  *
  * At its end a test checks that no message box or open-file dialog came that it did not
  * expect, that every expected one came, and that no handle or memory block is left open.  A
- * table whose rows each need a machine of their own ends each row with next_row(): the row
- * gets the same final checks, then a fresh machine. */
+ * table whose rows each need a machine of their own runs them through for_each_row(): each
+ * row gets a fresh machine and the same final checks. */
 #ifndef TESTS_MACHINE_H
 #define TESTS_MACHINE_H
 
@@ -31,15 +31,28 @@ class Machine : public ::testing::Test {
         EXPECT_EQ(winsim_open_handles(), 0) << "handles left open";
         EXPECT_EQ(winsim_global_blocks_in_use(), 0) << "memory blocks left allocated";
     }
-    /* The end of one row of a table: the fixture's final checks (named by `row`), then a
-     * fresh machine set up as for a new test. */
-    void next_row(const std::string &row) {
-        {
-            SCOPED_TRACE("at the end of row: " + row);
+    /* Runs `row` for each row of a table, each on a fresh machine and each followed by the
+     * fixture's final checks, so that no row can skip them; failures name the row. */
+    template <typename Rows, typename Row> void for_each_row(const Rows &rows, Row row) {
+        size_t n = 0;
+        for (const auto &r : rows) {
+            SCOPED_TRACE("row " + std::to_string(++n) + row_label(r, 0));
+            if (n > 1)
+                SetUp();
+            row(r);
             TearDown();
         }
         SetUp();
     }
+    template <typename T, typename Row> void for_each_row(std::initializer_list<T> rows, Row row) {
+        for_each_row<std::initializer_list<T>, Row>(rows, row);
+    }
+
+  private:
+    template <typename R> static auto row_label(const R &r, int) -> decltype(std::string(r.what)) {
+        return std::string(": ") + r.what;
+    }
+    template <typename R> static std::string row_label(const R &, long) { return ""; }
 };
 
 /* ---- Texts ---- */

@@ -128,7 +128,7 @@ TEST_F(PrinterRemoval, PrintersDriverAndSiblings) {
          {},
          {}},
     };
-    for (const auto &r : rows) {
+    for_each_row(rows, [&](const auto &r) {
         for (const std::string &d : r.drivers_installed)
             winsim_add_printer_driver(d);
         add(r.printers);
@@ -137,8 +137,7 @@ TEST_F(PrinterRemoval, PrintersDriverAndSiblings) {
         std::vector<std::string> drivers = winsim_printer_drivers();
         EXPECT_EQ(drivers, r.drivers_left) << r.what;
         expect_key_deleted_and_all_released();
-        next_row(r.what);
-    }
+    });
 }
 
 /* When the spooler or the memory fails, no printer is examined: a printer of a sibling
@@ -150,15 +149,14 @@ TEST_F(PrinterRemoval, SpoolerOrMemoryFailuresKeepTheSetupLibrary) {
         int nth;
     } failures[] = {
         {"EnumPrintersA", 1}, {"GlobalAlloc", 1}, {"GlobalLock", 1}, {"EnumPrintersA", 2}};
-    for (const auto &f : failures) {
+    for_each_row(failures, [&](const auto &f) {
         add({{"Old fax", "LPT1:", "Orvane", 0, true}, {"Fax", "LPT2:", "Orvane Type2", 0, true}});
         winsim_fail_call(f.api, f.nth);
         EXPECT_EQ(remove_printers_and_driver(), 0) << f.api << " " << f.nth;
         EXPECT_TRUE(winsim_spooler_requests().empty()) << f.api << " " << f.nth;
         EXPECT_EQ(winsim_printers().size(), 2u) << f.api << " " << f.nth;
         expect_key_deleted_and_all_released();
-        next_row(f.api + std::string(" #") + std::to_string(f.nth));
-    }
+    });
     /* Without any printer the size query succeeds: nothing to examine, nothing to keep. */
     EXPECT_EQ(remove_printers_and_driver(), 1);
 }
@@ -166,21 +164,22 @@ TEST_F(PrinterRemoval, SpoolerOrMemoryFailuresKeepTheSetupLibrary) {
 /* A sibling driver's name that cannot be loaded could not be recognised: the setup library is
  * kept; the driver's own printers still go. */
 TEST_F(PrinterRemoval, SiblingNamesThatCannotBeLoadedKeepTheSetupLibrary) {
-    for (int nth : {2, 3}) { /* "Orvane", "Orvane Type1" */
-        add({{"Old fax", "LPT1:", "Orvane Type1", 0, true},
-             {"Fax", "LPT2:", "Orvane Type2", 0, true}});
-        winsim_fail_call("LoadStringA", nth);
-        EXPECT_EQ(remove_printers_and_driver(), 0) << nth;
-        EXPECT_EQ(winsim_printers(), std::vector<std::string>{"Old fax"}) << nth;
-        expect_key_deleted_and_all_released();
-        next_row(std::to_string(nth));
-    }
+    for_each_row({2, 3},
+                 [&](int nth) { /* "Orvane", "Orvane Type1" */
+                                add({{"Old fax", "LPT1:", "Orvane Type1", 0, true},
+                                     {"Fax", "LPT2:", "Orvane Type2", 0, true}});
+                                winsim_fail_call("LoadStringA", nth);
+                                EXPECT_EQ(remove_printers_and_driver(), 0) << nth;
+                                EXPECT_EQ(winsim_printers(), std::vector<std::string>{"Old fax"})
+                                    << nth;
+                                expect_key_deleted_and_all_released();
+                 });
 }
 
 /* A key name that cannot be loaded is empty, and an empty name names HKEY_LOCAL_MACHINE
  * itself: nothing of the registry may go, on either kind of platform. */
 TEST_F(PrinterRemoval, DriverKeyNameThatCannotBeLoadedDeletesNoKey) {
-    for (bool nt : {false, true}) {
+    for_each_row({false, true}, [&](bool nt) {
         winsim_reg_set_dword(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows", "v", 1);
         winsim_reg_delete_key_nt(nt);
         add({{"Fax", "LPT1:", "Orvane Type2", 0, true}});
@@ -189,8 +188,7 @@ TEST_F(PrinterRemoval, DriverKeyNameThatCannotBeLoadedDeletesNoKey) {
         EXPECT_EQ(remove_printers_and_driver(), 1) << nt;
         EXPECT_EQ(winsim_registry(), registry) << nt;
         EXPECT_TRUE(winsim_printers().empty()) << nt;
-        next_row(nt ? "NT" : "95");
-    }
+    });
 }
 
 /* Windows 95/98 remove the key with its subkeys in one call. */
@@ -217,7 +215,7 @@ TEST_F(PrinterRemoval, DriverKeySubtreeOnAPlatformThatRefusesKeysWithSubkeys) {
          {"1\\2\\3\\4\\5\\6\\7\\8\\9\\10\\11\\12\\13\\14\\15\\16\\17"},
          false},
     };
-    for (const auto &r : rows) {
+    for_each_row(rows, [&](const auto &r) {
         winsim_reg_delete_key_nt(true);
         for (const std::string &sub : r.subkeys)
             winsim_reg_set_string(HKEY_LOCAL_MACHINE, std::string(DRIVER_KEY) + "\\" + sub, "v",
@@ -233,8 +231,7 @@ TEST_F(PrinterRemoval, DriverKeySubtreeOnAPlatformThatRefusesKeysWithSubkeys) {
             winsim_reg_key_exists(HKEY_LOCAL_MACHINE, std::string(DRIVERS_KEY) + "\\Orvane Type1"))
             << r.what;
         EXPECT_EQ(winsim_open_handles(), 0) << r.what;
-        next_row(r.what);
-    }
+    });
 }
 
 TEST_F(PrinterRemoval, MissingDriverKeyIsNoObstacle) {

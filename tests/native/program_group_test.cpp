@@ -134,7 +134,7 @@ TEST_F(ProgramGroup, DeletedOnlyWhenTheProgramManagerReportsItEmpty) {
          {},
          {quoted_command_for("\x83\x5B\x83\x5D")}},
     };
-    for (const group_row &r : rows) {
+    for_each_row(rows, [&](const group_row &r) {
         winsim_progman_start();
         for (const group_setup &g : r.groups)
             winsim_progman_add_group(
@@ -144,8 +144,7 @@ TEST_F(ProgramGroup, DeletedOnlyWhenTheProgramManagerReportsItEmpty) {
         EXPECT_EQ(winsim_progman_groups(), r.left) << r.what;
         EXPECT_EQ(winsim_progman_commands(), r.commands) << r.what;
         EXPECT_EQ(winsim_dde_open_objects(), 0) << r.what;
-        next_row(r.what);
-    }
+    });
 }
 
 /* ---- Replies as written ---- */
@@ -189,7 +188,7 @@ TEST_F(ProgramGroup, ItemCountIsTheThirdField) {
         {"long item lines after the count", "\"G\",F,0,1\r\n" + std::string(600, 'x') + ",5" + nul,
          true},
     };
-    for (const reply_row &r : rows) {
+    for_each_row(rows, [&](const reply_row &r) {
         winsim_progman_start();
         winsim_progman_add_group(GROUP, TWO_ITEMS);
         winsim_progman_reply_with(r.reply);
@@ -197,8 +196,7 @@ TEST_F(ProgramGroup, ItemCountIsTheThirdField) {
         remove_program_group();
         EXPECT_EQ(winsim_progman_groups().empty(), r.deleted) << r.what;
         EXPECT_EQ(winsim_progman_commands().size(), r.deleted ? 1u : 0u) << r.what;
-        next_row(r.what);
-    }
+    });
 }
 
 struct comma_row {
@@ -245,7 +243,7 @@ TEST_F(ProgramGroup, CommaInTheNameNeverShiftsTheCount) {
          "\"\x83\x5C, \x83\x74\",C:\\WINDOWS\\Start Menu\\Programs\\\x83\x5C, \x83\x74,0,1" + nul,
          true},
     };
-    for (const comma_row &r : rows) {
+    for_each_row(rows, [&](const comma_row &r) {
         winsim_progman_start();
         winsim_progman_add_group(r.folder_name, TWO_ITEMS);
         winsim_progman_reply_with(r.reply);
@@ -258,8 +256,7 @@ TEST_F(ProgramGroup, CommaInTheNameNeverShiftsTheCount) {
                       "[DeleteGroup(\"" + r.folder_name + "\")]" + nul)
                 << r.what;
         }
-        next_row(r.what);
-    }
+    });
 }
 
 /* An empty folder name gives no string handle, and a request without an item name never
@@ -273,7 +270,7 @@ TEST_F(ProgramGroup, EmptyFolderNameKeepsTheGroup) {
         {"the Program Manager's own answer", false, ""},
         {"a reply with count 0", true, std::string("\"\",C:\\X.GRP,0,1") + '\0'},
     };
-    for (const auto &r : rows) {
+    for_each_row(rows, [&](const auto &r) {
         winsim_progman_start();
         winsim_progman_add_group(GROUP, NO_ITEMS);
         if (r.written)
@@ -282,8 +279,7 @@ TEST_F(ProgramGroup, EmptyFolderNameKeepsTheGroup) {
         remove_program_group();
         EXPECT_TRUE(winsim_progman_commands().empty()) << r.what;
         EXPECT_EQ(winsim_progman_groups(), names({GROUP})) << r.what;
-        next_row(r.what);
-    }
+    });
 }
 
 /* ---- The conversation ---- */
@@ -298,7 +294,7 @@ TEST_F(ProgramGroup, ConversationsThatEndEarly) {
         {"group with items (a reply longer than 256 bytes)", 1},
         {"Program Manager does not answer", 2},
     };
-    for (const auto &r : rows) {
+    for_each_row(rows, [&](const auto &r) {
         if (r.setup != 0)
             winsim_progman_start();
         winsim_progman_add_group(
@@ -309,8 +305,7 @@ TEST_F(ProgramGroup, ConversationsThatEndEarly) {
         remove_program_group();
         EXPECT_EQ(winsim_progman_groups(), names({GROUP})) << r.what;
         EXPECT_TRUE(winsim_progman_commands().empty()) << r.what;
-        next_row(r.what);
-    }
+    });
 }
 
 /* Failing DDE calls leave the group and release what was taken.  Without the Program
@@ -324,7 +319,7 @@ TEST_F(ProgramGroup, FailingDdeCalls) {
         {"DdeInitializeA", 1},         {"DdeCreateStringHandleA", 1}, {"DdeConnect", 1},
         {"DdeCreateStringHandleA", 2}, {"DdeClientTransaction", 1},   {"DdeGetData", 1},
     };
-    for (const auto &r : rows) {
+    for_each_row(rows, [&](const auto &r) {
         winsim_progman_start();
         winsim_progman_add_group(GROUP, NO_ITEMS);
         winsim_fail_call(r.api, r.nth);
@@ -333,8 +328,7 @@ TEST_F(ProgramGroup, FailingDdeCalls) {
         EXPECT_EQ(winsim_progman_groups(), names({GROUP})) << r.api << r.nth;
         EXPECT_TRUE(winsim_progman_commands().empty()) << r.api << r.nth;
         EXPECT_EQ(winsim_dde_open_objects(), 0) << r.api << r.nth;
-        next_row(std::string(r.api) + " #" + std::to_string(r.nth));
-    }
+    });
 }
 
 /* Each run starts a fresh instance and a cleared reply buffer, whatever an earlier run left. */

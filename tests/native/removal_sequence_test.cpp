@@ -110,13 +110,12 @@ TEST_F(RemovalSequence, ConfirmationNoCancels) {
 
 /* Any answer but No goes on, a box that could not be shown (0) included. */
 TEST_F(RemovalSequence, EveryConfirmationAnswerButNoGoesOn) {
-    for (int answer : {IDYES, IDOK, IDCANCEL, 0}) {
+    for_each_row({IDYES, IDOK, IDCANCEL, 0}, [&](int answer) {
         winsim_script_boxes({answer, IDNO});
         EXPECT_EQ(run_uninstaller(), 0) << answer;
         ASSERT_EQ(winsim_process_starts().size(), 1u) << answer;
         expect_box_ids({4, 5});
-        next_row(std::to_string(answer));
-    }
+    });
 }
 
 TEST_F(RemovalSequence, ChildThatCannotStartIsReportedAndTheCompletionTestDecides) {
@@ -155,7 +154,7 @@ TEST_F(RemovalSequence, CompletionTestNeedsTheKeyItselfGone) {
     const char *leftovers[] = {"[General]\r\nInstallPath=\r\n",
                                "[General]\r\nInstallPath=!!!!!!\r\n",
                                "[General]\r\nInstallPath=!!!!\r\n"};
-    for (const char *left : leftovers) {
+    for_each_row(leftovers, [&](const char *left) {
         std::string text = left;
         removal_command_does([text](const std::string &) {
             winsim_write_file(product::text(product::PRODUCT_INI), text);
@@ -165,8 +164,7 @@ TEST_F(RemovalSequence, CompletionTestNeedsTheKeyItselfGone) {
         EXPECT_EQ(run_uninstaller(), 0) << left;
         expect_box_ids({4});
         EXPECT_TRUE(winsim_file_exists(product::text(product::SETUP_LIBRARY))) << left;
-        next_row(left);
-    }
+    });
 }
 
 /* The completion test cannot tell a missing key from a name it could not load or a read that
@@ -183,7 +181,7 @@ TEST_F(RemovalSequence, CompletionTestThatCannotTellStops) {
         {"the first read of the key fails", "GetPrivateProfileStringA", 4},
         {"the second read of the key fails", "GetPrivateProfileStringA", 5},
     };
-    for (const auto &r : rows) {
+    for_each_row(rows, [&](const auto &r) {
         removal_command_does(leaves_the_key);
         winsim_script_boxes({IDYES});
         winsim_fail_call(r.api, r.nth);
@@ -191,8 +189,7 @@ TEST_F(RemovalSequence, CompletionTestThatCannotTellStops) {
         expect_box_ids({4});
         expect_nothing_changed();
         EXPECT_TRUE(winsim_spooler_requests().empty()) << r.what;
-        next_row(r.what);
-    }
+    });
     /* The same reads with the key gone: both reads agree, and the removal goes on. */
     winsim_script_boxes({IDYES, IDNO});
     EXPECT_EQ(run_uninstaller(), 0);
@@ -244,7 +241,7 @@ TEST_F(RemovalSequence, RestartAnswersAndResults) {
         {IDYES, TRUE, 1, true}, {IDYES, FALSE, 0, true}, {0, TRUE, 1, true},
         {IDOK, TRUE, 1, true},  {IDNO, TRUE, 0, false},
     };
-    for (const auto &c : cases) {
+    for_each_row(cases, [&](const auto &c) {
         winsim_set_restart_result(c.result);
         winsim_script_boxes({IDYES, c.answer});
         EXPECT_EQ(run_uninstaller(), c.exit_code) << c.answer;
@@ -253,8 +250,7 @@ TEST_F(RemovalSequence, RestartAnswersAndResults) {
             EXPECT_EQ(winsim_restarts()[0].flags, (UINT)EWX_REBOOT);
             EXPECT_EQ(winsim_restarts()[0].reserved, 0u);
         }
-        next_row(std::to_string(c.answer));
-    }
+    });
 }
 
 TEST_F(RemovalSequence, MissingSetupLibraryIsNoObstacle) {

@@ -158,7 +158,7 @@ machine_state expected_after(const machine_state &before, const product::variant
 class Removal : public Machine {};
 
 TEST_F(Removal, EveryEffectAndEveryUntouchedByte) {
-    for (const removal_case &c : removal_cases) {
+    for_each_row(removal_cases, [&](const removal_case &c) {
         SCOPED_TRACE(c.what);
         product::install_product(c.machine);
         winsim_reg_delete_key_nt(c.nt_registry);
@@ -220,8 +220,7 @@ TEST_F(Removal, EveryEffectAndEveryUntouchedByte) {
         EXPECT_TRUE(temporary_files().empty() || c.machine.users_files_in_work_folder ||
                     c.machine.work_folder_a_file);
         EXPECT_EQ(winsim_dde_open_objects(), 0);
-        next_row(c.what);
-    }
+    });
 }
 
 /* When the product's own removal did not finish, nothing at all changes. */

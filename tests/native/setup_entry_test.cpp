@@ -61,7 +61,7 @@ TEST_F(VendorSetupEntry, ExportRunsTheLauncherOnlyOnADecisionToInstall) {
         {"network port, No: nothing started", NET_PORT, {IDNO}, false, 0, false},
         {"printer not found: nothing started", nullptr, {IDOK}, false, 0, false},
     };
-    for (const auto &r : rows) {
+    for_each_row(rows, [&](const auto &r) {
         SCOPED_TRACE(r.what);
         if (r.port)
             winsim_add_printer(NEW_PRINTER, r.port, DRIVER, 0);
@@ -79,8 +79,7 @@ TEST_F(VendorSetupEntry, ExportRunsTheLauncherOnlyOnADecisionToInstall) {
         if (attempts) {
             EXPECT_EQ(winsim_process_starts()[0].started, r.started);
         }
-        next_row(r.what);
-    }
+    });
 }
 
 /* A second call in the same process shows the same texts as the first. */

@@ -131,7 +131,7 @@ int last_result;
 
 TEST_F(SetupFaultInjection, NothingChangesWhateverCallFails) {
     sweep_counts total;
-    for (const setup_scenario &s : scenarios) {
+    for_each_row(scenarios, [&](const setup_scenario &s) {
         SCOPED_TRACE(s.what);
         prepare(s);
         const machine_state before = machine_state_now();
@@ -155,8 +155,7 @@ TEST_F(SetupFaultInjection, NothingChangesWhateverCallFails) {
         };
         sweep_counts counts = sweep_every_failure(s.what, runs);
         total.add(counts);
-        next_row(s.what);
-    }
+    });
     printf("[ fault injection ] OrvaneSetup: %d calls, %d runs, %d with a fault\n", total.calls,
            total.runs, total.failed);
     RecordProperty("runs", total.runs);

@@ -145,7 +145,7 @@ std::vector<location_case> location_cases() {
 }
 
 TEST_F(Launcher, RecentLocationTable) {
-    for (const location_case &c : location_cases()) {
+    for_each_row(location_cases(), [&](const location_case &c) {
         SCOPED_TRACE(c.what);
         if (c.key) {
             HKEY key;
@@ -182,8 +182,7 @@ TEST_F(Launcher, RecentLocationTable) {
         EXPECT_EQ(winsim_unused_answers(), 0);
         EXPECT_EQ(winsim_unused_dialog_answers(), 0);
         EXPECT_EQ(winsim_open_handles(), 0);
-        next_row(c.what);
-    }
+    });
 }
 
 /* A value stored without its terminating zero that fills the whole location buffer: there is
@@ -212,7 +211,7 @@ TEST_F(Launcher, LocationStoredWithoutAZeroEndsWithItsData) {
         {"a folder shorter than the earlier one", "C:\\D\\", "C:\\D\\PMSETUP.EXE"},
         {"the same folder", "C:\\DISK1\\", "C:\\DISK1\\PMSETUP.EXE"},
     };
-    for (const auto &r : rows) {
+    for_each_row(rows, [&](const auto &r) {
         SCOPED_TRACE(r.what);
         for (const char *f : {"C:\\DISK1\\PMSETUP.EXE", "C:\\PMSETUP.EXE", "C:\\D\\PMSETUP.EXE"})
             winsim_write_file(f, "MZ setup");
@@ -225,8 +224,7 @@ TEST_F(Launcher, LocationStoredWithoutAZeroEndsWithItsData) {
         ASSERT_EQ(winsim_process_starts().size(), 2u);
         EXPECT_EQ(winsim_process_starts()[1].command_line, r.started);
         EXPECT_TRUE(winsim_process_starts()[1].started);
-        next_row(r.what);
-    }
+    });
 }
 
 struct browse_case {
@@ -291,7 +289,7 @@ const std::vector<browse_case> browse_cases = {
 };
 
 TEST_F(Launcher, BrowseTable) {
-    for (const browse_case &c : browse_cases) {
+    for_each_row(browse_cases, [&](const browse_case &c) {
         SCOPED_TRACE(c.what);
         for (const std::string &f : c.files)
             winsim_write_file(f, "MZ setup");
@@ -315,8 +313,7 @@ TEST_F(Launcher, BrowseTable) {
             EXPECT_EQ(winsim_process_starts()[0].command_line, c.started);
             EXPECT_EQ(winsim_process_starts()[0].started, c.result == 0);
         }
-        next_row(c.what);
-    }
+    });
 }
 
 TEST_F(Launcher, DialogSettings) {

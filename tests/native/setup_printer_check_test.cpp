@@ -111,7 +111,7 @@ const std::vector<check_case> check_cases = {
 class PrinterCheck : public VendorSetup {};
 
 TEST_F(PrinterCheck, DecisionTable) {
-    for (const check_case &c : check_cases) {
+    for_each_row(check_cases, [&](const check_case &c) {
         SCOPED_TRACE(c.what);
         for (const printer_row &p : c.printers)
             winsim_add_printer(p.name, p.port, p.driver, 0);
@@ -139,8 +139,7 @@ TEST_F(PrinterCheck, DecisionTable) {
         EXPECT_EQ(winsim_global_blocks_in_use(), 0);
         EXPECT_EQ(winsim_open_handles(), 0);
         EXPECT_TRUE(winsim_process_starts().empty());
-        next_row(c.what);
-    }
+    });
 }
 
 /* Spooler and memory failures look like a printer that is not there. */
@@ -154,7 +153,7 @@ TEST_F(PrinterCheck, FailuresShowTheNotFoundMessage) {
         {"GlobalAlloc", 1},
         {"GlobalLock", 1},
     };
-    for (const auto &f : failures) {
+    for_each_row(failures, [&](const auto &f) {
         SCOPED_TRACE(std::string(f.api) + " #" + std::to_string(f.nth));
         winsim_add_printer(NEW_PRINTER, "LPT1:", DRIVER, 0);
         winsim_fail_call(f.api, f.nth);
@@ -164,8 +163,7 @@ TEST_F(PrinterCheck, FailuresShowTheNotFoundMessage) {
         ASSERT_EQ(winsim_boxes().size(), 1u);
         EXPECT_EQ(winsim_boxes()[0].text, library_text(8));
         EXPECT_EQ(winsim_global_blocks_in_use(), 0);
-        next_row(std::string(f.api) + " #" + std::to_string(f.nth));
-    }
+    });
 }
 
 TEST_F(PrinterCheck, AFolderNamedLikeTheProgramCountsAsPresent) {
@@ -208,7 +206,7 @@ TEST_F(PrinterCheck, NamesThatCannotBeLoadedLeaveTheDecisionToTheUser) {
         const char *what;
         int nth; /* of the library's LoadStringA calls: row 5 is the 5th, row 7 the 7th */
     } rows[] = {{"the program's name", 5}, {"the product INI file's name", 7}};
-    for (const auto &r : rows) {
+    for_each_row(rows, [&](const auto &r) {
         SCOPED_TRACE(r.what);
         winsim_add_printer(NEW_PRINTER, "LPT1:", DRIVER, 0);
         set_execute_file(PM_PROGRAM);
@@ -219,8 +217,7 @@ TEST_F(PrinterCheck, NamesThatCannotBeLoadedLeaveTheDecisionToTheUser) {
         EXPECT_EQ(check_printer(NEW_PRINTER), 0);
         ASSERT_EQ(winsim_boxes().size(), 1u);
         EXPECT_EQ(winsim_boxes()[0].text, library_text(3));
-        next_row(r.what);
-    }
+    });
 }
 
 TEST_F(PrinterCheck, LongExecuteFileIsCutAtItsBufferAndThenLacksTheProgram) {

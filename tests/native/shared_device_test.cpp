@@ -59,15 +59,14 @@ TEST_F(SharedDevice, StoredValuesAndTheCountTheyGive) {
         {"another device's value", true, "C:\\WINDOWS\\SYSTEM\\hvqn.386", REG_DWORD,
          bytes("\3\0\0\0"), 0},
     };
-    for (const auto &r : rows) {
+    for_each_row(rows, [&](const auto &r) {
         if (!r.key)
             RegDeleteKeyA(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY);
         if (r.name)
             winsim_reg_set(HKEY_LOCAL_MACHINE, SHARED_DLLS, r.name, r.type, r.data);
         EXPECT_EQ(read_device_count(), r.count) << r.what;
         EXPECT_EQ(winsim_open_handles(), 0) << r.what;
-        next_row(r.what);
-    }
+    });
 }
 
 /* The 8-byte row above rests on this platform behaviour: a 4-byte buffer is too small. */
@@ -97,7 +96,7 @@ TEST_F(SharedDevice, UnreadableCountReadsZero) {
  * backup is made. */
 TEST_F(SharedDevice, SettingACountStoresADword) {
     const std::string system_ini = "[386Enh]\r\ndevice=hvq.386\r\n";
-    for (DWORD n : {5u, 1u, 0x80000000u}) {
+    for_each_row({5u, 1u, 0x80000000u}, [&](DWORD n) {
         winsim_reg_set(HKEY_LOCAL_MACHINE, SHARED_DLLS, DEVICE, REG_BINARY, "\x09\x00");
         winsim_write_file(SYSTEM_INI, system_ini);
         set_device_count(n);
@@ -111,8 +110,7 @@ TEST_F(SharedDevice, SettingACountStoresADword) {
         EXPECT_EQ(winsim_file(SYSTEM_INI), system_ini) << n;
         EXPECT_FALSE(winsim_file_exists(BACKUP)) << n;
         EXPECT_EQ(winsim_open_handles(), 0) << n;
-        next_row(std::to_string(n));
-    }
+    });
 }
 
 TEST_F(SharedDevice, SettingWithoutTheKeyTouchesNothing) {
@@ -210,21 +208,20 @@ TEST_F(SharedDevice, SystemIniCleanUp) {
         {"zero bytes are kept", bytes("[386Enh]\r\na=\0\r\ndevice=hvq.386\0\r\n"),
          bytes("[386Enh]\r\na=\0\r\n")},
     };
-    for (const auto &r : rows) {
+    for_each_row(rows, [&](const auto &r) {
         set_count(1);
         winsim_write_file(SYSTEM_INI, r.before);
         set_device_count(0);
         EXPECT_EQ(winsim_file(SYSTEM_INI), r.after) << r.what;
         EXPECT_EQ(winsim_file(BACKUP), r.before) << r.what;
         EXPECT_TRUE(temporary_files().empty()) << r.what;
-        next_row(r.what);
-    }
+    });
 }
 
 /* Without system.ini nothing loads the device: the count's value and the device file go; no
  * system.ini is created, and an earlier backup stays as it is. */
 TEST_F(SharedDevice, NoSystemIni) {
-    for (bool earlier_backup : {false, true}) {
+    for_each_row({false, true}, [&](bool earlier_backup) {
         set_count(1);
         if (earlier_backup)
             winsim_write_file(BACKUP, "[386Enh]\r\ndevice=hvq.386\r\n");
@@ -236,8 +233,7 @@ TEST_F(SharedDevice, NoSystemIni) {
             << earlier_backup;
         EXPECT_TRUE(temporary_files().empty()) << earlier_backup;
         EXPECT_EQ(winsim_open_handles(), 0) << earlier_backup;
-        next_row(earlier_backup ? "earlier backup" : "no backup");
-    }
+    });
 }
 
 /* The device goes only once system.ini no longer loads it: when the backup cannot be made
@@ -261,7 +257,7 @@ TEST_F(SharedDevice, DeviceStaysWhenSystemIniCannotBeCleanedUp) {
         {"the new system.ini cannot take its place", "MoveFileA", 3, false},
     };
     for (const auto &r : rows) {
-        for (bool earlier_backup : {false, true}) {
+        for_each_row({false, true}, [&](bool earlier_backup) {
             SCOPED_TRACE(std::string(r.what) + (earlier_backup ? ", earlier backup" : ""));
             set_count(1);
             winsim_write_file(SYSTEM_INI, before);
@@ -282,8 +278,7 @@ TEST_F(SharedDevice, DeviceStaysWhenSystemIniCannotBeCleanedUp) {
             else
                 EXPECT_TRUE(!winsim_file_exists(BACKUP) || backup == before) << backup;
             EXPECT_TRUE(temporary_files().empty());
-            next_row("row");
-        }
+        });
     }
 }
 
@@ -292,7 +287,7 @@ TEST_F(SharedDevice, DeviceStaysWhenSystemIniCannotBeCleanedUp) {
 TEST_F(SharedDevice, NothingToCleanUpKeepsAnEarlierBackup) {
     const std::string clean = "[386Enh]\r\nkeyboard=*vkd\r\n";
     const std::string original = "[386Enh]\r\ndevice=hvq.386\r\nkeyboard=*vkd\r\n";
-    for (bool earlier_backup : {false, true}) {
+    for_each_row({false, true}, [&](bool earlier_backup) {
         set_count(1);
         winsim_write_file(SYSTEM_INI, clean);
         if (earlier_backup)
@@ -303,8 +298,7 @@ TEST_F(SharedDevice, NothingToCleanUpKeepsAnEarlierBackup) {
         EXPECT_FALSE(count_value(nullptr, nullptr)) << earlier_backup;
         EXPECT_FALSE(winsim_file_exists(DEVICE)) << earlier_backup;
         EXPECT_TRUE(temporary_files().empty()) << earlier_backup;
-        next_row(earlier_backup ? "earlier backup" : "no backup");
-    }
+    });
 }
 
 } // namespace

@@ -294,7 +294,7 @@ TEST_F(ProgramManager, ProgramManagerCommands) {
         {"[DeleteGroup(\"Main)]", false, {"Main", "A", "A, B", "A (B)"}},
         {"", false, {"Main", "A", "A, B", "A (B)"}},
     };
-    for (const command_row &r : rows) {
+    for_each_row(rows, [&](const command_row &r) {
         winsim_progman_start();
         for (const char *name : {"Main", "A", "A, B", "A (B)"})
             winsim_progman_add_group(name, {{"Item", "ITEM.EXE"}});
@@ -304,8 +304,7 @@ TEST_F(ProgramManager, ProgramManagerCommands) {
         ASSERT_EQ(winsim_progman_commands().size(), 1u);
         EXPECT_EQ(winsim_progman_commands()[0], std::string(r.command) + '\0');
         EXPECT_TRUE(DdeUninitialize(instance));
-        next_row("row");
-    }
+    });
 }
 
 TEST_F(ProgramManager, UninitializeReleasesEverythingTheInstanceHolds) {

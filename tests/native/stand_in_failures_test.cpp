@@ -457,7 +457,7 @@ std::vector<failing_call> failing_calls() {
 }
 
 TEST_F(InjectedFailure, EachCallFailsAsOnWindows) {
-    for (const failing_call &c : failing_calls()) {
+    for_each_row(failing_calls(), [&](const failing_call &c) {
         SCOPED_TRACE(c.api);
         EXPECT_TRUE(winsim_call_can_fail(c.api));
         c.arrange();
@@ -469,8 +469,7 @@ TEST_F(InjectedFailure, EachCallFailsAsOnWindows) {
         EXPECT_EQ(winsim_open_handles(), 0);
         EXPECT_EQ(winsim_global_blocks_in_use(), 0);
         EXPECT_EQ(winsim_dde_open_objects(), 0);
-        next_row(c.api);
-    }
+    });
 }
 
 /* A failing read or write of the text-mode stream sets the stream's error indicator (the
@@ -683,7 +682,7 @@ std::vector<unfailing_call> unfailing_calls() {
 }
 
 TEST_F(InjectedFailure, CallsThatCannotFailChangeNothing) {
-    for (const unfailing_call &c : unfailing_calls()) {
+    for_each_row(unfailing_calls(), [&](const unfailing_call &c) {
         SCOPED_TRACE(c.api);
         EXPECT_FALSE(winsim_call_can_fail(c.api));
         winsim_fail_call(c.api, 1);
@@ -692,8 +691,7 @@ TEST_F(InjectedFailure, CallsThatCannotFailChangeNothing) {
         EXPECT_EQ(winsim_open_handles(), 0);
         EXPECT_EQ(winsim_global_blocks_in_use(), 0);
         EXPECT_EQ(winsim_dde_open_objects(), 0);
-        next_row(c.api);
-    }
+    });
 }
 
 /* Work the stand-in does for a call is not a call of the program's: starting a program by a

@@ -83,13 +83,12 @@ TEST_F(StartupAndFolder, StartupEntryRemovedFromTheLoadLine) {
          std::string("\x83") + EXE + " " + EXE, std::string("\x83") + "C:\\ORVANE\\KMW48PM.EXE "},
         {"a lead byte at the very end", EXE, EXE + std::string(" z\x83"), " Z\x83"},
     };
-    for (const startup_row &r : rows) {
+    for_each_row(rows, [&](const startup_row &r) {
         save_startup(r.execute_file, win_ini(r.load.c_str()));
         remove_startup_entry();
         std::string expected = r.after == "-" ? win_ini(r.load.c_str()) : win_ini(r.after.c_str());
         EXPECT_EQ(win_ini_at_shutdown(), expected) << r.what;
-        next_row(r.what);
-    }
+    });
 }
 
 /* Both texts are upper-cased in place, ASCII letters only. */
@@ -116,7 +115,7 @@ TEST_F(StartupAndFolder, LoadLineThatFilledItsFieldIsLeftAlone) {
         size_t length;
         bool written;
     } rows[] = {{509, true}, {510, false}, {511, false}, {600, false}};
-    for (const auto &r : rows) {
+    for_each_row(rows, [&](const auto &r) {
         std::string load = std::string(EXE) + " ";
         while (load.size() + 10 <= r.length)
             load += "c:\\x.exe ";
@@ -131,8 +130,7 @@ TEST_F(StartupAndFolder, LoadLineThatFilledItsFieldIsLeftAlone) {
                 c = (char)(c - 'a' + 'A');
         EXPECT_EQ(win_ini_at_shutdown(), win_ini(r.written ? rest.c_str() : load.c_str()))
             << r.length;
-        next_row(std::to_string(r.length));
-    }
+    });
 }
 
 /* ---- Install folder ---- */
@@ -156,7 +154,7 @@ TEST_F(StartupAndFolder, InstallFolderRemovedOnlyWhenNoProductFileIsLeftAndEmpty
         {"other folder", {"Data\\"}, false, "C:\\WINDOWS\\SYSTEM"},
         {"km inside a name", {"akm.txt", "Orvane km.txt"}, false, "C:\\WINDOWS\\SYSTEM"},
     };
-    for (const folder_row &r : rows) {
+    for_each_row(rows, [&](const folder_row &r) {
         winsim_make_dir("C:\\Orvane");
         for (const std::string &entry : r.entries)
             if (entry.back() == '\\')
@@ -169,8 +167,7 @@ TEST_F(StartupAndFolder, InstallFolderRemovedOnlyWhenNoProductFileIsLeftAndEmpty
         EXPECT_EQ(winsim_current_directory(), r.current_directory) << r.what;
         EXPECT_EQ(winsim_list_dir("C:\\Orvane").size(), r.entries.size()) << r.what;
         EXPECT_EQ(winsim_open_handles(), 0) << r.what;
-        next_row(r.what);
-    }
+    });
 }
 
 struct path_row {
@@ -186,14 +183,13 @@ TEST_F(StartupAndFolder, InstallPathForms) {
         {"Japanese name", "C:\\\x83\x49\x83\x8B\x83\x6F\x81\x5B\x83\x93",
          "C:\\\x83\x49\x83\x8B\x83\x6F\x81\x5B\x83\x93"},
     };
-    for (const path_row &r : rows) {
+    for_each_row(rows, [&](const path_row &r) {
         winsim_make_dir(r.folder);
         save_settings("[General]\r\nInstallPath=" + r.install_path + "\r\n", win_ini(EXE));
         remove_install_folder();
         EXPECT_FALSE(winsim_dir_exists(r.folder)) << r.what;
         EXPECT_EQ(winsim_current_directory(), "C:\\WINDOWS\\SYSTEM") << r.what;
-        next_row(r.what);
-    }
+    });
 }
 
 TEST_F(StartupAndFolder, NestedInstallFolderLeavesItsParent) {
@@ -216,7 +212,7 @@ TEST_F(StartupAndFolder, InstallFolderAlreadyGone) {
         {"product file where the uninstaller runs", "C:\\WINDOWS", "C:\\WINDOWS"},
         {"no product file where the uninstaller runs", "C:\\Temp", "C:\\WINDOWS\\SYSTEM"},
     };
-    for (const auto &r : rows) {
+    for_each_row(rows, [&](const auto &r) {
         winsim_make_dir("C:\\Temp");
         save_settings(SETTINGS, win_ini(EXE));
         ASSERT_TRUE(SetCurrentDirectoryA(r.current_before));
@@ -225,8 +221,7 @@ TEST_F(StartupAndFolder, InstallFolderAlreadyGone) {
         EXPECT_TRUE(winsim_dir_exists("C:\\Temp")) << r.what;
         EXPECT_FALSE(winsim_dir_exists("C:\\Orvane")) << r.what;
         EXPECT_EQ(winsim_open_handles(), 0) << r.what;
-        next_row(r.what);
-    }
+    });
 }
 
 TEST_F(StartupAndFolder, EmptyInstallPathRemovesNothing) {
