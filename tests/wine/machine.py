@@ -103,7 +103,8 @@ class Machine:
             lines = f.read().decode(CODE_PAGE).splitlines()
         failed = [line for line in lines if line.startswith("failed")]
         if status != 0 or failed:
-            raise AssertionError("machine set-up failed: %s\n%s" % (failed, "\n".join(lines)))
+            raise AssertionError("machine set-up failed, see %s: %s\n%s" % (log, failed,
+                                                                        "\n".join(lines)))
         reported = []
         for line in lines:
             fields = line.split("\t")
@@ -226,7 +227,8 @@ class Machine:
         deadline = time.time() + 30
         while not os.path.exists(ready):
             if process.poll() is not None or time.time() > deadline:
-                raise AssertionError("%s did not start (%s)" % (program, process.poll()))
+                raise AssertionError("%s did not start (%s) in %s" % (program, process.poll(),
+                                                                       self.work))
             time.sleep(0.05)
 
     def start_window(self, title):

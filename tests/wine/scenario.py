@@ -2,8 +2,9 @@
 uninstaller's texts, and the checks that scenarios share.
 
 CTest passes the places through the environment: KMW_WINE_BIN (the built programs),
-KMW_WINE_BASE (the base prefix), KMW_WINE_WORK (one folder per scenario is made there; its
-logs stay after the run, the prefix copy is removed unless KMW_WINE_KEEP is set).
+KMW_WINE_BASE (the base prefix), KMW_WINE_WORK (one folder per scenario is made there, named
+as CTest names the test; its logs stay after the run, the prefix copy is removed unless
+KMW_WINE_KEEP is set).  Every failure message names that folder.
 """
 import os
 import unittest
@@ -11,6 +12,7 @@ import unittest
 import product
 from boxes import IDNO, IDOK, IDYES
 from machine import Machine
+from scenarios import ctest_name
 from snapshot import diff_snapshots
 
 # Message box styles of the uninstaller, by the buttons they show.
@@ -29,12 +31,16 @@ class Scenario(unittest.TestCase):
     maxDiff = None
 
     def setUp(self):
-        work = os.path.join(_setting("KMW_WINE_WORK"), self.id().split(".", 1)[1])
-        self.machine = Machine(_setting("KMW_WINE_BIN"), _setting("KMW_WINE_BASE"),
-                                       work)
+        module, _, method = self.id().split(".")
+        self.work = os.path.join(_setting("KMW_WINE_WORK"), ctest_name(module, method))
+        self.machine = Machine(_setting("KMW_WINE_BIN"), _setting("KMW_WINE_BASE"), self.work)
         # Runs even when the rest of a scenario's set-up fails: no Wine process outlives it.
         self.addCleanup(self.machine.close, keep_prefix=bool(os.environ.get("KMW_WINE_KEEP")))
         self.strings = product.uninstaller_strings()
+
+    def _formatMessage(self, msg, standard):
+        return "%s\nlogs of this scenario: %s (tests/README.md: a Wine test failed)" % (
+            super()._formatMessage(msg, standard), self.work)
 
     # Checks
     def assertBoxes(self, run, expected, caption_id=1, strings=None):

@@ -14,6 +14,11 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
+def ctest_name(module, method):
+    """The name CTest gives a scenario, and the name of its folder of logs."""
+    return "wine.%s.%s" % (module[len("test_"):], method[len("test_"):])
+
+
 def scenarios():
     sys.path.insert(0, HERE)
     loader = unittest.TestLoader()
@@ -35,8 +40,7 @@ def scenarios():
             test = "%s.%s.%s" % (module, type(item).__name__, method)
             if wine and not doc:
                 refused.append(test)
-            found.append(("wine.%s.%s" % (module[len("test_"):], method[len("test_"):]),
-                          test, 1 if wine else 0))
+            found.append((ctest_name(module, method), test, 1 if wine else 0))
     return found, refused
 
 

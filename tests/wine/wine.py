@@ -10,14 +10,14 @@ CODE_PAGE = "cp932"
 
 def wine_environment(prefix):
     """The environment of every Wine process of the tests: a 32-bit prefix, no debug
-    output, no Mono/Gecko prompts, the Japanese locale (ANSI code page 932), no display."""
+    output unless the caller's WINEDEBUG asks for it, no Mono/Gecko prompts, the Japanese locale (ANSI code page 932), no display."""
     env = dict(os.environ)
     for name in ("DISPLAY", "WAYLAND_DISPLAY", "LANGUAGE"):
         env.pop(name, None)
     env.update({
         "WINEPREFIX": prefix,
         "WINEARCH": "win32",
-        "WINEDEBUG": "-all",
+        "WINEDEBUG": os.environ.get("WINEDEBUG", "-all"),
         "WINEDLLOVERRIDES": "mscoree,mshtml=",
         "LANG": "ja_JP.UTF-8",
         "LC_ALL": "ja_JP.UTF-8",
