@@ -7,10 +7,10 @@
  *
  * Each check prints the values it measured, passed or not, so that the output is the
  * conformance table of the platform.  Where Wine is known to differ from Windows 95/98, the
- * row carries Wine's value too (`result_wine` beside `result`, read through EXPECTED) and is
- * checked with todo_wine_ok: the output marks it "todo", says what the system needs, and
- * reports it as a failure the day Wine gives Windows' value.  The program ends with
- * "N passed, N failed" and exits with 1 when a check failed.
+ * row carries Wine's value too (`result_wine` beside `result`) and is checked with todo_wine_ok:
+ * the output marks it "todo", says what the system needs, and reports it as a failure the day Wine
+ * gives Windows' value.  The program ends with "N passed, N failed" and exits with 1 when a check
+ * failed.
  *
  * It changes the machine it runs on (files under C:\ and in the Windows directory, a key
  * under HKEY_LOCAL_MACHINE\Software, win.ini's load line, printers): run it in a scratch
@@ -47,9 +47,6 @@ enum {
 
 enum platform { STAND_IN, WINE, WINDOWS };
 extern platform current_platform;
-
-/* The expected value of a row's field on this platform. */
-#define EXPECTED(row, field) (current_platform == WINE ? (row).field##_wine : (row).field)
 
 /* Wine-tests style: the message carries the measured values; every check is printed. */
 #define ok(condition, ...) ok_at(__FILE__, __LINE__, (condition) ? 1 : 0, __VA_ARGS__)

@@ -83,17 +83,16 @@ void check_spooler() {
     };
     for (const auto &r : rows) {
         const PRINTER_INFO_2A *record = find_record(records, count, r.name);
-        DWORD want_jobs = EXPECTED(r, jobs);
-        ok(record != NULL && strcmp(record->pPortName, r.port) == 0 &&
-               strcmp(record->pDriverName, r.driver) == 0 && record->cJobs == want_jobs,
-           "%s: port %s, driver %s, %u jobs; want %s, %s, %u%s", show(r.name),
-           record ? show(record->pPortName) : "-", record ? show(record->pDriverName) : "-",
-           record ? (unsigned)record->cJobs : 0, show(r.port), show(r.driver), (unsigned)want_jobs,
-           r.jobs != r.jobs_wine
-               ? " -- a printer with queued jobs must stay: Wine's spooler never counts jobs, "
-                 "so the Wine scenarios put a spooler that reports them (spoolproxy.cpp) "
-                 "beside the uninstaller, and the native suite sets the count"
-               : "");
+        int found = record != NULL && strcmp(record->pPortName, r.port) == 0 &&
+                    strcmp(record->pDriverName, r.driver) == 0;
+        todo_wine_ok(found && record->cJobs == r.jobs, found && record->cJobs == r.jobs_wine,
+                     "%s: port %s, driver %s, %u jobs; want %s, %s, %u -- a printer with queued "
+                     "jobs must stay: Wine's spooler never counts jobs, so the Wine scenarios put "
+                     "a spooler that reports them (spoolproxy.cpp) beside the uninstaller, and "
+                     "the native suite sets the count",
+                     show(r.name), record ? show(record->pPortName) : "-",
+                     record ? show(record->pDriverName) : "-", record ? (unsigned)record->cJobs : 0,
+                     show(r.port), show(r.driver), (unsigned)r.jobs);
     }
     end_printer_jobs();
 }
@@ -153,11 +152,10 @@ void check_spooler_deletions() {
         SetLastError(0);
         BOOL result = DeletePrinterDriverA(NULL, r.environment ? environment : NULL, driver);
         error = GetLastError();
-        BOOL want = EXPECTED(r, result);
-        DWORD want_error = EXPECTED(r, error);
-        ok(result == want && (want || error == want_error),
-           "DeletePrinterDriverA(%s, %s): %d, error %u; want %d, error %u%s%s", show(r.environment),
-           show(r.driver), result, (unsigned)error, want, (unsigned)want_error,
-           r.need ? " -- " : "", r.need ? r.need : "");
+        todo_wine_ok(result == r.result && (result || error == r.error),
+                     result == r.result_wine && (result || error == r.error_wine),
+                     "DeletePrinterDriverA(%s, %s): %d, error %u; want %d, error %u%s%s",
+                     show(r.environment), show(r.driver), result, (unsigned)error, r.result,
+                     (unsigned)r.error, r.need ? " -- " : "", r.need ? r.need : "");
     }
 }

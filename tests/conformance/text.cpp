@@ -63,12 +63,12 @@ void check_upper_case() {
         memset(buffer, FILL, sizeof buffer);
         memcpy(buffer, r.input, (size_t)r.length);
         DWORD n = CharUpperBuffA(buffer, (DWORD)r.length);
-        const char *want = EXPECTED(r, result);
-        ok(n == (DWORD)r.length && same_bytes(buffer, r.length, want, r.length) &&
-               untouched(buffer, r.length, (int)sizeof buffer),
-           "%s (%d bytes): %s (%u); want %s%s%s", show(r.input, r.length), r.length,
-           show(buffer, r.length), (unsigned)n, show(want, r.length), r.need ? " -- " : "",
-           r.need ? r.need : "");
+        int whole = n == (DWORD)r.length && untouched(buffer, r.length, (int)sizeof buffer);
+        todo_wine_ok(whole && same_bytes(buffer, r.length, r.result, r.length),
+                     whole && same_bytes(buffer, r.length, r.result_wine, r.length),
+                     "%s (%d bytes): %s (%u); want %s%s%s", show(r.input, r.length), r.length,
+                     show(buffer, r.length), (unsigned)n, show(r.result, r.length),
+                     r.need ? " -- " : "", r.need ? r.need : "");
     }
 
     /* The setup launcher upper-cases its whole file-name buffer, then asks for the short path
