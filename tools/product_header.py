@@ -14,7 +14,7 @@ import sys
 # Entries that are lists or records, and the C++ type of their elements.
 RECORD_TYPES = {
     "install_folder_files": "text_pair",
-    "system_ini": "system_ini_line",
+    "system_ini": "text_pair",
     "driver_key_values": "registry_value",
     "printers": "printer_info",
     "product_group_items": "text_pair",
@@ -39,10 +39,6 @@ namespace product {
 
 struct text_pair {
     const char *first, *second;
-};
-struct system_ini_line {
-    const char *text;
-    bool goes; /* the removal drops it */
 };
 struct registry_value {
     const char *subkey, *name; /* subkey below the key, "" for the key itself */
@@ -91,8 +87,6 @@ def c_text(text):
 def record(kind, value):
     if kind == "text_pair":
         return "{%s, %s}" % (c_text(value[0]), c_text(value[1]))
-    if kind == "system_ini_line":
-        return "{%s, %s}" % (c_text(value[0]), "true" if value[1].startswith("goes") else "false")
     if kind == "registry_value":
         return "{%s, %s, %s, %dUL}" % (c_text(value["subkey"]), c_text(value["name"]),
                                         c_text(value.get("value")), value.get("dword", 0))
@@ -113,7 +107,7 @@ def main():
         data = json.load(f)
     lines = [HEADER]
     for key, value in data.items():
-        if key == "about":
+        if key == "about" or key.endswith("_rule"):
             continue
         name = key.upper()
         if key in RECORD_TYPES:

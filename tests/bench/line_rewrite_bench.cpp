@@ -4,12 +4,15 @@
  *       writes a system.ini-like file of about <bytes> bytes: CR LF lines of mixed lengths
  *       (some longer than one piece), sections that repeat, and [386Enh] sections holding
  *       device lines, hvq.386 and hvqn.386 among them, in several letter cases;
+ *   line_rewrite_bench sed-script
+ *       prints the clean-up's deletion as a sed script;
  *   line_rewrite_bench rewrite <file> <result>
  *       puts <file> on a fresh machine as C:\WINDOWS\SYSTEM.INI, runs set_device_count(0) (the
  *       rewrite into the new text, the backup's copy, the moves into place), copies the new
  *       system.ini to <result> and prints the time of the whole clean-up (elapsed and processor
- *       time), the time of a plain CopyFileA of the same file (it makes one: the backup), and the program's peak resident memory.  Nothing of the file is held in
- * memory outside the system's own buffers. */
+ *       time), the time of a plain CopyFileA of the same file (it makes one: the backup), and the
+ * program's peak resident memory.  Nothing of the file is held in memory outside the system's own
+ * buffers. */
 #include "product_builder.h"
 
 #include "messages.h"
@@ -141,7 +144,8 @@ int rewrite(const char *input, const char *result) {
     double rewrite_seconds = seconds_since(start);
     double rewrite_cpu_seconds = cpu_seconds() - cpu_before;
 
-    if (!copy_file(system_ini, result))
+    /* The new system.ini carries the name as the uninstaller spells it. */
+    if (!copy_file(winsim_host_path("C:\\WINDOWS\\SYSTEM.INI"), result))
         return 1;
     struct rusage usage;
     getrusage(RUSAGE_SELF, &usage);
@@ -152,6 +156,23 @@ int rewrite(const char *input, const char *result) {
     return 0;
 }
 
+/* The clean-up's rule (product::without_device_lines) as a sed script, so that `sed -i` is
+ * timed doing the same deletion: the hold space keeps the current section's header. */
+int sed_script() {
+    auto quoted = [](const char *text) {
+        std::string out;
+        for (; *text; text++)
+            out += std::string(strchr("[].*^$\\/", *text) ? "\\" : "") + *text;
+        return out;
+    };
+    std::string lines;
+    for (const char *line : product::DEVICE_LINES)
+        lines += (lines.empty() ? "" : "\\|") + quoted(line);
+    printf("/^\\[/{h;b};x;/^%s/{x;/^\\(%s\\)/Id;b};x\n", quoted(product::DEVICE_SECTION).c_str(),
+           lines.c_str());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -159,6 +180,9 @@ int main(int argc, char **argv) {
         return generate(argv[2], strtoull(argv[3], nullptr, 10));
     if (argc == 4 && strcmp(argv[1], "rewrite") == 0)
         return rewrite(argv[2], argv[3]);
-    fprintf(stderr, "usage: %s generate <file> <bytes> | rewrite <file> <result>\n", argv[0]);
+    if (argc == 2 && strcmp(argv[1], "sed-script") == 0)
+        return sed_script();
+    fprintf(stderr, "usage: %s generate <file> <bytes> | rewrite <file> <result> | sed-script\n",
+            argv[0]);
     return 2;
 }

@@ -4,6 +4,8 @@
 #ifndef TESTS_FUZZ_SUPPORT_H
 #define TESTS_FUZZ_SUPPORT_H
 
+#include "product_builder.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -56,28 +58,15 @@ inline std::vector<std::string> lines_of(const std::string &text) {
     return lines;
 }
 
-inline char ascii_upper(char c) {
-    return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
-}
+using product::begins_ignoring_case;
+using product::upper_ascii;
 
-/* `text` begins with `prefix`, ignoring the case of ASCII letters only. */
-inline bool begins_ignoring_case(const std::string &text, const std::string &prefix) {
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); i++)
-        if (ascii_upper(text[i]) != ascii_upper(prefix[i]))
-            return false;
-    return true;
-}
-
-/* The temporary files ("uns????.TMP") in a folder listing. */
-inline int temporary_files(const std::vector<std::string> &names) {
+/* The rewrites' temporary files and work folder left in the Windows directory. */
+inline int temporary_files() {
     int found = 0;
-    for (const std::string &name : names)
-        if ((name.size() == 11 && begins_ignoring_case(name, "UNS") &&
-             begins_ignoring_case(name.substr(7), ".TMP")) ||
-            begins_ignoring_case(name, "KMW48RMV.TMP"))
-            found++;
+    for (const std::string &name : winsim_list_dir(product::WINDIR))
+        found += product::is_temporary(
+            name, winsim_dir_exists(std::string(product::WINDIR) + "\\" + name));
     return found;
 }
 

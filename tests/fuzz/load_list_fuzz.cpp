@@ -46,7 +46,7 @@ std::string upper_single_bytes(const std::string &text) {
     std::vector<size_t> starts = character_starts(text);
     for (size_t k = 0; k + 1 < starts.size(); k++)
         if (starts[k + 1] - starts[k] == 1)
-            out[starts[k]] = ascii_upper(out[starts[k]]);
+            out[starts[k]] = upper_ascii(out.substr(starts[k], 1))[0];
     return out;
 }
 

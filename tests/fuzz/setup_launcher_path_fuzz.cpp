@@ -73,12 +73,7 @@ void fill_buffers() {
 }
 
 bool same_name(const std::string &a, const std::string &b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); i++)
-        if (ascii_upper(a[i]) != ascii_upper(b[i]))
-            return false;
-    return true;
+    return upper_ascii(a) == upper_ascii(b);
 }
 
 /* The first character of MRUList: a double-byte character's two bytes, or one byte. */

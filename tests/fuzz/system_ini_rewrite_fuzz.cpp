@@ -1,9 +1,8 @@
 /* Fuzzes the system.ini clean-up: arbitrary bytes as system.ini, then set_device_count(0).
  * Invariants, on the text as text mode reads it (CR LF as LF, ending at Ctrl-Z):
- *   - every line survives byte for byte and in order, except the device lines of hvq.386
- *     and hvqn.386 (beginning with "device=hvq.386" or "device=hvqn.386", any letter case)
- *     inside a section whose header begins with "[386Enh]" (exact case), which go whole,
- *     however many pieces of 255 bytes they are read in;
+ *   - every line survives byte for byte and in order, except the device lines
+ *     (product::without_device_lines), which go whole, however many pieces of 255 bytes they
+ *     are read in;
  *   - nothing is added; the output is written in text mode (every LF as CR LF);
  *   - the backup SYSTEM.KMW holds the input byte for byte, unless no line went and there was
  *     a backup already: that one stays as it was; no temporary file is left;
@@ -31,21 +30,6 @@ void set_up_machine() {
     product::install_registry();
 }
 
-/* The text the clean-up makes of `text`. */
-std::string without_device_lines(const std::string &text) {
-    std::string out;
-    bool in_section = false;
-    for (const std::string &line : lines_of(text)) {
-        if (line[0] == '[')
-            in_section = line.compare(0, 8, "[386Enh]") == 0;
-        bool device = begins_ignoring_case(line, "device=hvq.386") ||
-                      begins_ignoring_case(line, "device=hvqn.386");
-        if (!in_section || !device)
-            out += line;
-    }
-    return out;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -61,13 +45,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     set_device_count(0);
     std::string once = winsim_file(SYSTEM_INI);
-    std::string expected = text_mode_write(without_device_lines(text_mode_read(before)));
+    std::string expected = text_mode_write(product::without_device_lines(text_mode_read(before)));
     check(once == (expected == text_mode_write(text_mode_read(before)) ? before : expected),
           "every other line kept, in order, nothing added");
     bool unchanged = once == before;
     check(winsim_file(BACKUP) == (unchanged && earlier_backup ? earlier : before),
           "backup holds the input (or, nothing to clean up, the earlier one)");
-    check(temporary_files(winsim_list_dir("C:\\WINDOWS")) == 0, "no temporary file left");
+    check(temporary_files() == 0, "no temporary file left");
 
     set_device_count(0);
     check(winsim_file(SYSTEM_INI) == once, "idempotent");

@@ -212,14 +212,11 @@ std::map<std::string, std::vector<std::string>> other_contents(const fault_scena
  * in the uninstaller's own folder (its temporary files, and the copies kept aside, which the
  * next run puts back). */
 bool is_rewrite_temporary(const std::string &path) {
-    const std::string folder = "C:\\WINDOWS\\";
-    if (upper_ascii(path).compare(0, strlen(WORK_FOLDER) + 1, std::string(WORK_FOLDER) + "\\") == 0)
+    const std::string folder = std::string(product::WINDIR) + "\\";
+    if (upper_ascii(path).compare(0, WORK_FOLDER.size() + 1, upper_ascii(WORK_FOLDER) + "\\") == 0)
         return true;
-    if (path.compare(0, folder.size(), folder) != 0)
-        return false;
-    std::string name = path.substr(folder.size());
-    return name.size() == 11 && upper_ascii(name.substr(0, 3)) == "UNS" &&
-           upper_ascii(name.substr(7)) == ".TMP";
+    return path.compare(0, folder.size(), folder) == 0 &&
+           product::is_temporary(path.substr(folder.size()), false);
 }
 
 std::string file_in(const machine_state &state, const std::string &path) {

@@ -73,31 +73,26 @@ inline std::string crlf(const std::string &lines) {
     return out;
 }
 
-/* ASCII upper-casing, for comparing texts that the removal upper-cases. */
-inline std::string upper_ascii(std::string s) {
-    for (char &c : s)
-        if (c >= 'a' && c <= 'z')
-            c = (char)(c - 'a' + 'A');
-    return s;
-}
-
 /* ---- What a rewrite may leave behind ---- */
 
+using product::upper_ascii;
 using product::WORK_FOLDER;
 
-/* Temporary files: "uns????.TMP" in the Windows directory, and the uninstaller's own folder
- * with whatever it holds. */
+/* What the rewrites left in the Windows directory (product::is_temporary_name), the work
+ * folder with whatever it holds. */
 inline std::vector<std::string> temporary_files() {
-    std::vector<std::string> found;
-    for (const std::string &name : winsim_list_dir("C:\\WINDOWS"))
-        if (name.size() == 11 && upper_ascii(name.substr(0, 3)) == "UNS" &&
-            upper_ascii(name.substr(7)) == ".TMP")
-            found.push_back(name);
-    if (winsim_dir_exists(WORK_FOLDER)) {
-        found.push_back("KMW48RMV.TMP\\");
-        for (const std::string &name : winsim_list_dir(WORK_FOLDER))
-            found.push_back("KMW48RMV.TMP\\" + name);
+    std::vector<std::string> found, in_folder;
+    for (const std::string &name : winsim_list_dir(product::WINDIR)) {
+        const std::string path = std::string(product::WINDIR) + "\\" + name;
+        bool folder = winsim_dir_exists(path);
+        if (!product::is_temporary(name, folder))
+            continue;
+        (folder ? in_folder : found).push_back(name + (folder ? "\\" : ""));
+        for (const std::string &inside :
+             folder ? winsim_list_dir(path) : std::vector<std::string>())
+            in_folder.push_back(name + "\\" + inside);
     }
+    found.insert(found.end(), in_folder.begin(), in_folder.end());
     return found;
 }
 

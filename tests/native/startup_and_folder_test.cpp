@@ -124,10 +124,7 @@ TEST_F(StartupAndFolder, LoadLineThatFilledItsFieldIsLeftAlone) {
         save_startup(EXE, win_ini(load.c_str()));
         ASSERT_EQ(strlen(saved.startup_list), r.length < 511 ? r.length : 511u);
         remove_startup_entry();
-        std::string rest = load.substr(strlen(EXE));
-        for (char &c : rest)
-            if (c >= 'a' && c <= 'z')
-                c = (char)(c - 'a' + 'A');
+        std::string rest = upper_ascii(load.substr(strlen(EXE)));
         EXPECT_EQ(win_ini_at_shutdown(), win_ini(r.written ? rest.c_str() : load.c_str()))
             << r.length;
     });

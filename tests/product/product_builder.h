@@ -16,6 +16,8 @@
 #include "installed_product.h"
 #include "winsim.h"
 
+#include <string.h>
+
 #include <string>
 #include <vector>
 
@@ -46,8 +48,6 @@ struct variant {
      * folder's name taken by a file of the user's. */
     bool stale_copy_aside = false, users_files_in_work_folder = false, work_folder_a_file = false;
 };
-
-const char WORK_FOLDER[] = "C:\\WINDOWS\\KMW48RMV.TMP";
 
 inline std::string replace_all(std::string text, const std::string &from, const std::string &to) {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
@@ -80,13 +80,60 @@ inline std::string install_folder_file(const char *name) {
     return std::string(INSTALL_FOLDER) + "\\" + name;
 }
 
-/* system.ini as installed, or as the removal leaves it (the device lines of [386Enh] gone). */
+/* ---- Rules the tests read, each stated once (installed_product.json says them in words) ---- */
+
+/* ASCII upper-casing, other bytes as they are: as the system upper-cases names. */
+inline std::string upper_ascii(std::string s) {
+    for (char &c : s)
+        if (c >= 'a' && c <= 'z')
+            c = (char)(c - 'a' + 'A');
+    return s;
+}
+
+/* `text` begins with `prefix`, ignoring the letter case of ASCII letters only. */
+inline bool begins_ignoring_case(const std::string &text, const std::string &prefix) {
+    return upper_ascii(text.substr(0, prefix.size())) == upper_ascii(prefix);
+}
+
+/* The clean-up of system.ini: in a section whose header line begins with DEVICE_SECTION,
+ * every line that begins with one of DEVICE_LINES, in any letter case, goes. */
+inline std::string without_device_lines(const std::string &text) {
+    std::string out;
+    bool in_section = false;
+    for (size_t start = 0, end; start < text.size(); start = end) {
+        end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end + 1;
+        const std::string line = text.substr(start, end - start);
+        if (line[0] == '[')
+            in_section = line.compare(0, strlen(DEVICE_SECTION), DEVICE_SECTION) == 0;
+        bool device = false;
+        for (const char *begin : DEVICE_LINES)
+            device = device || begins_ignoring_case(line, begin);
+        if (!in_section || !device)
+            out += line;
+    }
+    return out;
+}
+
+const std::string WORK_FOLDER = std::string(WINDIR) + "\\" + WORK_FOLDER_NAME;
+
+/* What a rewrite uses for a while in the Windows directory: a file named as TEMPORARY_FILES
+ * ("?" any one character, any letter case), or the work folder. */
+inline bool is_temporary(const std::string &name, bool folder) {
+    const std::string pattern = upper_ascii(folder ? WORK_FOLDER_NAME : TEMPORARY_FILES);
+    const std::string upper = upper_ascii(name);
+    for (size_t i = 0; i < upper.size() && upper.size() == pattern.size(); i++)
+        if (pattern[i] != '?' && pattern[i] != upper[i])
+            return false;
+    return upper.size() == pattern.size();
+}
+
+/* system.ini as installed, or as the removal leaves it. */
 inline std::string system_ini_text(bool cleaned = false) {
     std::string out;
-    for (const system_ini_line &line : SYSTEM_INI)
-        if (!cleaned || !line.goes)
-            out += std::string(line.text) + "\r\n";
-    return out;
+    for (const text_pair &line : SYSTEM_INI)
+        out += std::string(line.first) + "\r\n";
+    return cleaned ? without_device_lines(out) : out;
 }
 
 /* win.ini with this load line. */
@@ -99,15 +146,10 @@ inline std::string win_ini_text(const std::string &load) {
 inline std::vector<std::string> deletion_entries(bool with_setup_library = true) {
     std::string uninstaller = text(UNINSTALLER);
     size_t slash = uninstaller.rfind('\\');
-    auto upper = [](std::string s) {
-        for (char &c : s)
-            if (c >= 'a' && c <= 'z')
-                c = (char)(c - 'a' + 'A');
-        return s;
-    };
     std::vector<std::string> entries = {"NUL=" + winsim_short_path(uninstaller.substr(0, slash)) +
-                                            "\\" + upper(uninstaller.substr(slash + 1)) + "\r\n",
-                                        "NUL=" + upper(text(PRODUCT_INI)) + "\r\n"};
+                                            "\\" + upper_ascii(uninstaller.substr(slash + 1)) +
+                                            "\r\n",
+                                        "NUL=" + upper_ascii(text(PRODUCT_INI)) + "\r\n"};
     for (const char *name : SYSTEM_FILES)
         entries.push_back("NUL=" + std::string(SYSDIR) + "\\" + name + "\r\n");
     if (!with_setup_library)

@@ -23,8 +23,10 @@ serving the groups, its state taken before; remove() runs the real uninstaller o
 install_for_library(machine, ...) is the machine a printer installation leaves for the
 vendor-setup library.
 """
+import fnmatch
 import json
 import os
+import re
 import sys
 
 from boxes import IDNO, IDYES
@@ -101,10 +103,29 @@ def text(machine, template):
     return out.replace("{folder_name}", FOLDER_NAME)
 
 
+def without_device_lines(text):
+    """The clean-up of system.ini (bytes), as installed_product.json's device_rule says."""
+    section = D["device_section"].encode(CODE_PAGE)
+    begins = tuple(line.encode(CODE_PAGE).upper() for line in D["device_lines"])
+    out, in_section = [], False
+    for line in re.split(b"(?<=\n)", text):
+        if line.startswith(b"["):
+            in_section = line.startswith(section)
+        if not (in_section and line.upper().startswith(begins)):
+            out.append(line)
+    return b"".join(out)
+
+
+def is_temporary(name, folder):
+    """A name in the Windows directory that a rewrite uses for a while (temporaries_rule)."""
+    return fnmatch.fnmatchcase(name.upper(), D["work_folder_name" if folder
+                                               else "temporary_files"].upper())
+
+
 def system_ini_lines(cleaned=False):
     """The description's system.ini lines (CR LF), or those that the removal leaves."""
-    return b"".join(line.encode(CODE_PAGE) + b"\r\n" for line, why in D["system_ini"]
-                    if not (cleaned and why.startswith("goes")))
+    text = b"".join(line.encode(CODE_PAGE) + b"\r\n" for line, _ in D["system_ini"])
+    return without_device_lines(text) if cleaned else text
 
 
 def product_ini_text(machine, settings=None):
@@ -197,11 +218,10 @@ def child_log(machine):
 
 
 def temporaries_left(machine):
-    """What an uninstaller's rewrite may leave in the Windows directory: uns????.tmp files
-    and its own folder KMW48RMV.TMP."""
-    names = os.listdir(machine.host_path(machine.windows_dir))
-    return [n for n in names if n.lower() == "kmw48rmv.tmp" or (
-        len(n) == 11 and n.lower().startswith("uns") and n.lower().endswith(".tmp"))]
+    """What the uninstaller's rewrites left in the Windows directory."""
+    folder = machine.host_path(machine.windows_dir)
+    return [n for n in os.listdir(folder)
+            if is_temporary(n, os.path.isdir(os.path.join(folder, n)))]
 
 
 # ---- The whole removal ------------------------------------------------------------------
