@@ -3,7 +3,8 @@
  * tests read back of a machine.
  *
  * At its end a test checks that no message box or open-file dialog came that it did not
- * expect, that every expected one came, and that no handle or memory block is left open.  A
+ * expect, that every expected one came, and that no handle, memory block or DDE object is
+ * left open.  A
  * table whose rows each need a machine of their own runs them through for_each_row(): each
  * row gets a fresh machine and the same final checks. */
 #ifndef TESTS_MACHINE_H
@@ -30,6 +31,7 @@ class Machine : public ::testing::Test {
         EXPECT_EQ(winsim_unused_dialog_answers(), 0) << "an expected open-file dialog did not come";
         EXPECT_EQ(winsim_open_handles(), 0) << "handles left open";
         EXPECT_EQ(winsim_global_blocks_in_use(), 0) << "memory blocks left allocated";
+        EXPECT_EQ(winsim_dde_open_objects(), 0) << "DDE objects not released";
     }
     /* Runs `row` for each row of a table, each on a fresh machine and each followed by the
      * fixture's final checks, so that no row can skip them; failures name the row. */
