@@ -97,8 +97,6 @@ class Removal:
     uninstaller: its child command is whatever follows the first blank of its command
     line."""
 
-    actions = product.Removal.actions
-
     def __init__(self, bin_dir, base, work, display, managed):
         self.m = m = Machine(bin_dir, base, work)
         m.use_display(display, managed)
@@ -124,7 +122,7 @@ class Removal:
     @property
     def command_line(self):
         return (self.m.short_paths[self.uninstaller] + " " +
-                product.child_command(self.m, *self.actions))
+                product.child_command(self.m, *self.removal.actions))
 
     def run(self, answers=(), watch=False, on_box=None):
         """Runs the uninstaller.  While each box is up the machine's files are noted: at the
@@ -267,7 +265,7 @@ def describe_removal(r, report, answered_by, shots, out):
 
     # What the removal command did, from its own log: one line per action after "ran".
     child_actions = []
-    words = list(r.actions)
+    words = list(r.removal.actions)
     while words:
         action = words.pop(0)
         argument = words.pop(0) if action in ("delete", "exit") else None
@@ -283,7 +281,7 @@ def describe_removal(r, report, answered_by, shots, out):
     report("  %s: the real uninstaller, %s, started by its short path" % (
         m.short_paths[r.uninstaller], r.uninstaller))
     report("  UNINST.EXE: the product's removal command (tests/wine/child.cpp), told to: %s" %
-           " ".join(r.actions))
+           " ".join(r.removal.actions))
     for n, box in enumerate(r.box_run.boxes, 1):
         report()
         report("box %d 「%s」" % (n, text(box.caption)))

@@ -101,6 +101,21 @@ def record(kind, value):
     raise ValueError(kind)
 
 
+def variant_struct(fields):
+    """struct variant: a field per entry [name, default, meaning] after the first (what the
+    struct is), in their order, as designated initializers need it."""
+    out = ["/* %s */" % fields[0][0], "struct variant {"]
+    for name, default, meaning in fields[1:]:
+        if default is None:
+            kind, value = "const char *", "nullptr"
+        elif isinstance(default, bool):
+            kind, value = "bool ", "true" if default else "false"
+        else:
+            kind, value = "long " if default < 0 else "unsigned long ", str(default)
+        out.append("    %s%s = %s; /* %s */" % (kind, name, value, meaning))
+    return "\n".join(out + ["};"])
+
+
 def main():
     description, output = sys.argv[1], sys.argv[2]
     with open(description, encoding="utf-8") as f:
@@ -108,6 +123,9 @@ def main():
     lines = [HEADER]
     for key, value in data.items():
         if key == "about" or key.endswith("_rule"):
+            continue
+        if key == "variant":
+            lines.append(variant_struct(value))
             continue
         name = key.upper()
         if key in RECORD_TYPES:

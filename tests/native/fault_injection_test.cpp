@@ -25,38 +25,25 @@ using product::text;
 struct fault_scenario {
     const char *what;
     product::variant machine;
-    int restart_answer;
 };
 
 const fault_scenario scenarios[] = {
-    {"typical installation: the device goes", {}, IDNO},
+    {"typical installation: the device goes", {}},
     {"shared device and sibling printer, print manager and group left, restart accepted",
      {.device_count = 3,
       .removal_deletes_files = false,
       .sibling_printer = true,
-      .group_has_items = true},
-     IDYES},
-    {"no wininit.ini yet", {.wininit = false}, IDNO},
+      .group_has_items = true,
+      .restart = true}},
+    {"no wininit.ini yet", {.wininit = false}},
     {"the removal command does not finish: nothing may change",
-     {.removal_deletes_files = false, .removal_completes = false},
-     IDNO},
+     {.removal_deletes_files = false, .removal_completes = false}},
 };
 
 const std::string WININIT_INI = std::string(product::WINDIR) + "\\WININIT.INI";
 const std::string WIN_INI = std::string(product::WINDIR) + "\\WIN.INI";
 const std::string SYSTEM_INI = std::string(product::WINDIR) + "\\SYSTEM.INI";
 const std::string SYSTEM_INI_BACKUP = std::string(product::WINDIR) + "\\SYSTEM.KMW";
-
-/* wininit.ini with these deletion entries: after the header of the one there was, or in the
- * one created. */
-std::string wininit_holding(const fault_scenario &s, const std::vector<std::string> &entries) {
-    if (s.machine.wininit)
-        return product::wininit_with(entries);
-    std::string text = "[rename]\r\n";
-    for (const std::string &e : entries)
-        text += e;
-    return text;
-}
 
 struct run_result {
     int exit_code;
@@ -194,15 +181,18 @@ std::map<std::string, std::vector<std::string>> other_contents(const fault_scena
         for (size_t i = 0; i < entries.size(); i++) {
             std::vector<std::string> fewer = entries;
             fewer.erase(fewer.begin() + i);
-            others[WININIT_INI].push_back(wininit_holding(s, fewer));
+            others[WININIT_INI].push_back(product::wininit_with(fewer, s.machine));
         }
     } else if (api == "GetModuleFileNameA") {
-        others[WININIT_INI].push_back(wininit_holding(s, {entries.begin() + 1, entries.end()}));
+        others[WININIT_INI].push_back(
+            product::wininit_with({entries.begin() + 1, entries.end()}, s.machine));
     } else if (api == "GetSystemDirectoryA") {
-        others[WININIT_INI].push_back(wininit_holding(s, {entries.begin(), entries.begin() + 2}));
+        others[WININIT_INI].push_back(
+            product::wininit_with({entries.begin(), entries.begin() + 2}, s.machine));
     }
     if (among(api, {"EnumPrintersA", "GlobalAlloc", "GlobalLock", "LoadStringA"}))
-        others[WININIT_INI].push_back(wininit_holding(s, product::deletion_entries(false)));
+        others[WININIT_INI].push_back(
+            product::wininit_with(product::deletion_entries(false), s.machine));
     if (among(api, {"GetPrivateProfileStringA", "LoadStringA"}))
         others[WIN_INI].push_back(product::win_ini_text(upper_ascii(text(product::LOAD))));
     return others;
@@ -309,7 +299,7 @@ removal_runs(const fault_scenario &s,
     runs.prepare = [&s] {
         winsim_reset();
         product::install_product(s.machine);
-        answer_boxes(s.restart_answer);
+        answer_boxes(s.machine.restart ? IDYES : IDNO);
     };
     runs.run = [] { last_exit_code = run_uninstaller(); };
     runs.facts = [] {

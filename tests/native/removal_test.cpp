@@ -10,70 +10,40 @@ using product::text;
 struct removal_case {
     const char *what;
     product::variant machine;
-    int restart_answer;
-    bool nt_registry; /* RegDeleteKeyA refuses keys with subkeys (Windows NT, Wine) */
 };
 
 const removal_case removal_cases[] = {
-    {"typical: the device used by the product alone, its files gone, its group empty",
-     {},
-     IDNO,
-     false},
-    {"a printer of a sibling driver: the setup library is kept",
-     {.sibling_printer = true},
-     IDNO,
-     false},
-    {"device count 3: lowered to 2, the device stays", {.device_count = 3}, IDNO, false},
-    {"device count 5: lowered to 4", {.device_count = 5}, IDNO, false},
-    {"device count 0: nothing is done to it", {.device_count = 0}, IDNO, false},
-    {"no device count at all: none is made", {.device_counted = false}, IDNO, false},
+    {"typical: the device used by the product alone, its files gone, its group empty", {}},
+    {"a printer of a sibling driver: the setup library is kept", {.sibling_printer = true}},
+    {"device count 3: lowered to 2, the device stays", {.device_count = 3}},
+    {"device count 5: lowered to 4", {.device_count = 5}},
+    {"device count 0: nothing is done to it", {.device_count = 0}},
+    {"no device count at all: none is made", {.device_counted = false}},
     {"the removal command lowered the count itself (3 to 2): left at 2",
-     {.device_count = 3, .removal_sets_count = 2},
-     IDNO,
-     false},
+     {.device_count = 3, .removal_sets_count = 2}},
     {"the removal command lowered the count itself (1 to 0): the device stays",
-     {.removal_sets_count = 0},
-     IDNO,
-     false},
-    {"the removal command deleted the count's value: the device stays",
-     {.removal_sets_count = -2},
-     IDNO,
-     false},
+     {.removal_sets_count = 0}},
+    {"the removal command deleted the count's value: the device stays", {.removal_sets_count = -2}},
     {"the removal command raised the count (0 to 1): it stays",
-     {.device_count = 0, .removal_sets_count = 1},
-     IDNO,
-     false},
-    {"the group still holds items: it stays", {.group_has_items = true}, IDNO, false},
-    {"no Program Manager (another shell): the run goes on",
-     {.program_manager = false},
-     IDNO,
-     false},
+     {.device_count = 0, .removal_sets_count = 1}},
+    {"the group still holds items: it stays", {.group_has_items = true}},
+    {"no Program Manager (another shell): the run goes on", {.program_manager = false}},
     {"the print manager is left in the install folder: the folder stays",
-     {.removal_deletes_files = false},
-     IDNO,
-     false},
+     {.removal_deletes_files = false}},
     {"the removal command deletes the INI file and empties the load line: the steps use the "
      "settings read before it ran",
-     {.removal_deletes_ini = true, .removal_clears_load = true},
-     IDNO,
-     false},
-    {"no wininit.ini yet: made with the header", {.wininit = false}, IDNO, false},
-    {"keys with subkeys refused: the driver's key still goes", {}, IDNO, true},
-    {"the restart is accepted", {}, IDYES, false},
+     {.removal_deletes_ini = true, .removal_clears_load = true}},
+    {"no wininit.ini yet: made with the header", {.wininit = false}},
+    {"keys with subkeys refused: the driver's key still goes", {.nt_registry = true}},
+    {"the restart is accepted", {.restart = true}},
     {"the removal command schedules a file itself, held in Windows 95's profile cache: both "
      "lists stand",
-     {.wininit = false, .removal_schedules = "C:\\WINDOWS\\UNINST.LOG"},
-     IDNO,
-     false},
+     {.wininit = false, .removal_schedules = "C:\\WINDOWS\\UNINST.LOG"}},
     {"an earlier run's copy of system.ini, changed since: system.ini is not put back",
-     {.stale_copy_aside = true},
-     IDNO,
-     false},
-    {"the user's files in the work folder stay", {.users_files_in_work_folder = true}, IDNO, false},
+     {.stale_copy_aside = true}},
+    {"the user's files in the work folder stay", {.users_files_in_work_folder = true}},
     {"a file of the work folder's name: it stays, the removal is whole",
-     {.work_folder_a_file = true},
-     IDNO,
-     false},
+     {.work_folder_a_file = true}},
 };
 
 /* The machine a removal must leave behind, from the machine before it. */
@@ -96,16 +66,7 @@ machine_state expected_after(const machine_state &before, const product::variant
     std::vector<std::string> entries = product::deletion_entries(!v.sibling_printer);
     if (v.removal_deletes_ini)
         entries.erase(entries.begin() + 1);
-    if (v.wininit) {
-        after.files[windir + "\\WININIT.INI"] = product::wininit_with(entries);
-    } else {
-        std::string created = "[rename]\r\n";
-        for (const std::string &e : entries)
-            created += e;
-        if (v.removal_schedules)
-            created += std::string("NUL=") + v.removal_schedules + "\r\n";
-        after.files[windir + "\\wininit.ini"] = created; /* named as the uninstaller names it */
-    }
+    after.files[windir + "\\WININIT.INI"] = product::wininit_with(entries, v);
     after.files[windir + "\\WIN.INI"] = product::win_ini_text(product::LOAD_AFTER_REMOVAL);
     if (device_removed) {
         after.files.erase(text(product::DEVICE));
@@ -161,9 +122,8 @@ TEST_F(Removal, EveryEffectAndEveryUntouchedByte) {
     for_each_row(removal_cases, [&](const removal_case &c) {
         SCOPED_TRACE(c.what);
         product::install_product(c.machine);
-        winsim_reg_delete_key_nt(c.nt_registry);
         machine_state before = machine_state_now();
-        winsim_script_boxes({IDYES, c.restart_answer});
+        winsim_script_boxes({IDYES, c.machine.restart ? IDYES : IDNO});
 
         int exit_code = run_uninstaller();
 
@@ -207,7 +167,7 @@ TEST_F(Removal, EveryEffectAndEveryUntouchedByte) {
                   c.machine.removal_deletes_files ? product::SYSDIR : product::INSTALL_FOLDER);
 
         /* The restart, and the exit code it gives. */
-        if (c.restart_answer == IDNO) {
+        if (!c.machine.restart) {
             EXPECT_EQ(exit_code, 0);
             EXPECT_TRUE(winsim_restarts().empty());
         } else {

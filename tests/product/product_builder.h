@@ -26,29 +26,6 @@ namespace product {
 const char WINDIR[] = "C:\\WINDOWS";
 const char SYSDIR[] = "C:\\WINDOWS\\SYSTEM";
 
-/* How a machine differs from the typical installation. */
-struct variant {
-    bool removal_command = true;               /* the product's removal command is there to start */
-    unsigned long device_count = DEVICE_COUNT; /* shared count of hvq.386 */
-    bool device_counted = true;                /* the count's value is stored at all */
-    long removal_sets_count = -1;            /* the product's removal command: -1 leaves the count,
-                                                -2 deletes its value, else sets it to this */
-    bool removal_deletes_files = true;       /* ... deletes the print manager and the readme */
-    bool removal_completes = true;           /* ... removes InstallPath (else the removal stops) */
-    bool removal_deletes_ini = false;        /* ... deletes the whole INI file instead */
-    bool removal_clears_load = false;        /* ... empties win.ini's load line */
-    bool sibling_printer = false;            /* a printer of the sibling driver "Orvane Type1" */
-    bool group_has_items = false;            /* the product's group still holds its items */
-    bool program_manager = true;             /* a Program Manager answers over DDE */
-    bool wininit = true;                     /* a wininit.ini of an earlier setup */
-    const char *removal_schedules = nullptr; /* ... schedules this file's deletion itself,
-                                                through the profile functions */
-    /* In the uninstaller's work folder (C:\WINDOWS\KMW48RMV.TMP): an old copy of system.ini
-     * and a new text left by an earlier run, since changed; the user's own files; or the
-     * folder's name taken by a file of the user's. */
-    bool stale_copy_aside = false, users_files_in_work_folder = false, work_folder_a_file = false;
-};
-
 inline std::string replace_all(std::string text, const std::string &from, const std::string &to) {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
@@ -142,7 +119,8 @@ inline std::string win_ini_text(const std::string &load) {
 }
 
 /* The deletion entries, in their order, by short path: the uninstaller, the INI file, the
- * product's files in the system directory (the setup library's last). */
+ * product's files in the system directory (the setup library among them only when its
+ * deletion is due). */
 inline std::vector<std::string> deletion_entries(bool with_setup_library = true) {
     std::string uninstaller = text(UNINSTALLER);
     size_t slash = uninstaller.rfind('\\');
@@ -151,15 +129,18 @@ inline std::vector<std::string> deletion_entries(bool with_setup_library = true)
                                             "\r\n",
                                         "NUL=" + upper_ascii(text(PRODUCT_INI)) + "\r\n"};
     for (const char *name : SYSTEM_FILES)
-        entries.push_back("NUL=" + std::string(SYSDIR) + "\\" + name + "\r\n");
-    if (!with_setup_library)
-        entries.pop_back();
+        if (with_setup_library || system_file(name) != text(SETUP_LIBRARY))
+            entries.push_back("NUL=" + system_file(name) + "\r\n");
     return entries;
 }
 
-/* The earlier setup's wininit.ini with `entries` right after its header. */
-inline std::string wininit_with(const std::vector<std::string> &entries) {
-    std::string earlier = text(WININIT_TEXT);
+/* wininit.ini once the deletion list is written: `entries` right after the header of the
+ * earlier setup's, or, where there was none, in one made with the header (followed by what
+ * the removal command scheduled itself, the profile cache written last). */
+inline std::string wininit_with(const std::vector<std::string> &entries, const variant &v = {}) {
+    std::string earlier = v.wininit ? text(WININIT_TEXT) : std::string("[rename]\r\n");
+    if (!v.wininit && v.removal_schedules)
+        earlier += std::string("NUL=") + v.removal_schedules + "\r\n";
     size_t header_end = earlier.find('\n') + 1;
     std::string out = earlier.substr(0, header_end);
     for (const std::string &e : entries)
@@ -289,6 +270,7 @@ inline void install_removal_command(const variant &v = {}) {
 inline void install_product(const variant &v = {}) {
     install_product_files();
     winsim_write_file(text(UNINSTALLER), "MZ uninstaller");
+    winsim_reg_delete_key_nt(v.nt_registry);
     install_boot_files(v);
     install_registry(v);
     install_printers(v);

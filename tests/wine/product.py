@@ -61,6 +61,13 @@ OTHER_DRIVER = next(p["driver"] for p in PRINTERS if p["driver"] != DRIVER)
 SETUP_DIR = D["setup_folder"]
 SETUP_PROGRAM = D["setup_program"]
 RECENT_LOCATIONS_KEY = D["recent_locations_key"]
+# How a machine differs from the typical one: the names and defaults of the C++ tests'
+# product::variant.  A Wine prefix carries out wininit.ini whenever it starts: no earlier one.
+VARIANT = dict({name: default for name, default, _ in D["variant"][1:]}, wininit=False)
+# What a Wine machine can be made to differ in; the others are the native tests' alone.
+WINE_VARIANT = {"device_count", "removal_sets_count", "removal_deletes_files",
+                "removal_completes", "removal_deletes_ini", "sibling_printer",
+                "group_has_items", "restart"}
 
 # Where Wine keeps win.ini's [windows] section (the load line among others).
 WIN_INI_WINDOWS = "HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows"
@@ -146,7 +153,8 @@ def uninstaller_path(machine):
     return text(machine, D["uninstaller"])
 
 
-def install(machine, device_count=None, sibling=False, queued_jobs=False, settings=None):
+def install(machine, device_count=VARIANT["device_count"], sibling_printer=False, queued_jobs=False,
+            settings=None):
     """Installs the product (see the module's text); returns Wine's own system.ini, to which
     the description's lines were appended."""
     m = machine
@@ -162,7 +170,6 @@ def install(machine, device_count=None, sibling=False, queued_jobs=False, settin
                  for name, content in D["install_folder_files"]]
     commands.append(("shortpath", INSTALL_DIR))
     m.setup(commands)
-    count = D["device_count"] if device_count is None else device_count
     commands = [("file", text(m, D["product_ini"]), product_ini_text(m, settings).hex())]
     commands += [("file", m.system_dir + "\\" + name, ("MZ " + name).encode().hex())
                  for name in SYSTEM_FILES]
@@ -173,7 +180,7 @@ def install(machine, device_count=None, sibling=False, queued_jobs=False, settin
     commands += [("file", text(m, path), content.encode(CODE_PAGE).hex())
                  for path, content in D["other_files"] if not m.exists(text(m, path))]
     commands += [
-        ("regdword", "HKLM", SHARED_DLLS, text(m, D["device"]), str(count)),
+        ("regdword", "HKLM", SHARED_DLLS, text(m, D["device"]), str(device_count)),
         ("regdword", "HKLM", SHARED_DLLS, text(m, D["other_shared_count"]["file"]),
          str(D["other_shared_count"]["count"])),
         ("file", m.windows_dir + r"\system.ini", (wine_system_ini + system_ini_lines()).hex()),
@@ -190,7 +197,7 @@ def install(machine, device_count=None, sibling=False, queued_jobs=False, settin
     commands += [("regsz", entry["root"], entry["key"], entry["name"], entry["value"])
                  for entry in D["other_registry"]]
     printers = [p for p in PRINTERS if queued_jobs or not p["jobs"]]
-    if sibling:
+    if sibling_printer:
         printers.append(D["sibling_printer"])
     for driver in dict.fromkeys(p["driver"] for p in printers):
         commands.append(("driver", driver))
@@ -226,22 +233,50 @@ def temporaries_left(machine):
 
 # ---- The whole removal ------------------------------------------------------------------
 
-class Removal:
-    """A machine for the whole removal: the product installed (install's arguments), the
-    Program Manager holding another program's group and the product's (empty unless
-    `group_items`), the short paths of the files the deletion list names, and the machine's
-    state before.  The removal command removes the completion key and the install folder's
-    files unless told otherwise."""
+def removal_actions(v):
+    """The removal command's actions (child.cpp) for the variant `v`."""
+    actions = ["delete-ini"] if v["removal_deletes_ini"] else ["remove-key"] * v["removal_completes"]
+    if v["removal_sets_count"] != -1:
+        if v["removal_sets_count"] != v["device_count"] - 1:
+            raise ValueError("a Wine machine's removal command only lowers the count by one")
+        actions.append("lower-count")
+    if v["removal_deletes_files"]:
+        actions += [word for path in INSTALL_FILES for word in ("delete", path)]
+    return actions
 
-    def __init__(self, machine, group_items=0, other_groups=(), prepare=None, **install_args):
+
+def count_after_removal(v):
+    """The device's count once the uninstaller is done, and whether the device went: it
+    lowers a count that the removal command left as it was, and removes the device with the
+    last one."""
+    count = v["device_count"] if v["removal_sets_count"] == -1 else v["removal_sets_count"]
+    lowered = count == v["device_count"] and count != 0
+    return count - lowered, lowered and count == 1
+
+
+class Removal:
+    """A machine for the whole removal: the product installed as the variant says (VARIANT's
+    names), the Program Manager holding another program's group and the product's, the
+    short paths of the files the deletion list names, and the machine's state before.
+    Wine's own: `queued_jobs` and `settings` (install's), `other_groups`, `prepare`."""
+
+    def __init__(self, machine, other_groups=(), prepare=None, queued_jobs=False, settings=None,
+                 **variant):
+        if set(variant) - WINE_VARIANT:
+            raise TypeError("not made on a Wine machine: %s" % sorted(set(variant) - WINE_VARIANT))
+        v = self.v = dict(VARIANT, **variant)
         m = self.machine = machine
-        self.wine_system_ini = install(m, **install_args)
-        self.settings = install_args.get("settings")
+        self.wine_system_ini = install(m, device_count=v["device_count"],
+                                       sibling_printer=v["sibling_printer"],
+                                       queued_jobs=queued_jobs, settings=settings)
+        self.settings = settings
+        self.actions = removal_actions(v)
         if prepare is not None:
             prepare(self)
         self.uninstaller = uninstaller_path(m)
         self.product_ini = text(m, D["product_ini"])
         self.system_files = [m.system_dir + "\\" + name for name in SYSTEM_FILES]
+        self.library = library_path(m)
         self.device = text(m, D["device"])
         m.setup([("shortpath", path)
                  for path in [self.uninstaller, self.product_ini] + self.system_files])
@@ -251,20 +286,18 @@ class Removal:
         group = D["other_group"]
         groups = [(group["name"], len(group["items"]))]
         if self.group:
-            groups.append((self.group, group_items))
+            groups.append((self.group, len(D["product_group_items"]) * v["group_has_items"]))
         self.progman_log = m.start_program_manager(groups + list(other_groups))
 
-    actions = ("remove-key",) + tuple(w for path in INSTALL_FILES for w in ("delete", path))
+    def command_line(self, program=None):
+        return (program or self.uninstaller) + " " + child_command(self.machine, *self.actions)
 
-    def command_line(self, actions=None, program=None):
-        return (program or self.uninstaller) + " " + child_command(
-            self.machine, *(self.actions if actions is None else actions))
-
-    def remove(self, actions=None, answers=(IDYES, IDNO), env=None, kill_when=None,
-               program=None, **run_args):
-        """Runs the uninstaller with the product's removal command, the boxes answered."""
-        return self.machine.run_boxes(self.command_line(actions, program), list(answers),
-                                      env=env, kill_when=kill_when, **run_args)
+    def remove(self, answers=None, env=None, kill_when=None, program=None, **run_args):
+        """Runs the uninstaller with the product's removal command, the boxes answered (Yes,
+        then the restart as the variant says, unless `answers` are given)."""
+        answers = answers or (IDYES, IDYES if self.v["restart"] else IDNO)
+        return self.machine.run_boxes(self.command_line(program), list(answers), env=env,
+                                      kill_when=kill_when, **run_args)
 
     def deletion_list(self, paths):
         """wininit.ini as the deletion list leaves it when there was none: the header, then
@@ -275,30 +308,32 @@ class Removal:
         return b"".join(b"NUL=" + self.machine.short_paths[p].encode(CODE_PAGE) + b"\r\n"
                         for p in paths)
 
-    def changes(self, ini="~", folder=True, device=True, count=None, library=True,
-                load=True):
-        """The changes of a removal whose restart was declined; `ini` is how the product INI
-        file changed ("~" or "-"), `folder` whether the install folder went, `device`
-        whether the device was removed, `count` the change of its count value otherwise,
-        `library` whether the setup library went, `load` whether the load line changed."""
-        m = self.machine
-        changes = [ini + self.product_ini,
+    def scheduled(self):
+        """The files the deletion list names, in its order: the uninstaller, the INI file
+        (unless the removal command deleted it), the product's files in the system directory
+        (the setup library unless a printer of a sibling driver is left)."""
+        v = self.v
+        return ([self.uninstaller] + [self.product_ini] * (not v["removal_deletes_ini"]) +
+                [f for f in self.system_files if f != self.library or not v["sibling_printer"]])
+
+    def changes(self):
+        """The changes of the machine once the removal is done, the restart declined."""
+        m, v = self.machine, self.v
+        changes = [("-" if v["removal_deletes_ini"] else "~") + self.product_ini,
                    "+%s\\wininit.ini" % m.windows_dir,
-                   "-HKLM\\" + DRIVER_KEY]
+                   "-HKLM\\" + DRIVER_KEY, "~%s\\load" % WIN_INI_WINDOWS]
         changes += ["-HKLM\\%s\\%s" % (DRIVER_KEY, subkey) for subkey in DRIVER_SUBKEYS]
-        if load:
-            changes.append("~%s\\load" % WIN_INI_WINDOWS)
-        if library:
-            changes.append("-" + self.system_files[-1])
-        if folder:
+        if not v["sibling_printer"]:
+            changes.append("-" + self.library)
+        if v["removal_deletes_files"]:
             changes += ["-" + path for path in INSTALL_FILES] + ["-" + INSTALL_DIR + "\\"]
         shared_value = "HKLM\\%s\\%s" % (SHARED_DLLS, self.device)
-        if device:
+        count, device_removed = count_after_removal(v)
+        if device_removed:
             changes += ["-" + self.device, "-" + shared_value,
-                        "~%s\\system.ini" % m.windows_dir,
-                        "+%s\\SYSTEM.KMW" % m.windows_dir]
-        elif count is not None:
-            changes.append(count + shared_value)
+                        "~%s\\system.ini" % m.windows_dir, "+%s\\SYSTEM.KMW" % m.windows_dir]
+        elif count != v["device_count"]:
+            changes.append("~" + shared_value)
         return changes
 
     def load_line(self, snapshot):

@@ -137,7 +137,7 @@ class RemovalMachine(Scenario):
     prefix, the spooler's through its API.  A scenario's class says how its machine
     differs."""
 
-    machine_args = {}   # product.Removal's arguments: install's, group_items, other_groups
+    machine_args = {}   # product.Removal's arguments: the variant (product.VARIANT's names)
 
     def setUp(self):
         super().setUp()
@@ -146,8 +146,9 @@ class RemovalMachine(Scenario):
     def prepare(self, removal):
         """What a scenario adds to the machine before it is looked at."""
 
-    def assertSpoolerAfterRemoval(self, sibling=False):
+    def assertSpoolerAfterRemoval(self):
         """The idle printers of the driver are gone with the driver; others stay."""
+        sibling = self.r.v["sibling_printer"]
         printers = [(product.SIBLING_PRINTER, product.SIBLING_DRIVER, "LPT4:", 0)] * sibling
         printers.append(("Laser", product.OTHER_DRIVER, "LPT3:", 0))
         self.assertEqual(sorted(self.machine.printers()), sorted(printers))
@@ -167,16 +168,19 @@ class RemovalMachine(Scenario):
         # The print manager is taken out of the load line, which is written back upper-cased.
         self.assertEqual(self.r.load_line(after), product.D["load_after_removal"])
 
+    def assertCountAfterRemoval(self):
+        after = self.machine.snapshot()
+        self.assertChanges(self.r.before, after, self.r.changes(), ignore=SPOOLER_KEYS)
+        values = after.registry[("HKLM\\" + product.SHARED_DLLS).lower()][1]
+        self.assertEqual(product.decode_reg_value(values[self.r.device.lower()][1]),
+                         product.count_after_removal(self.r.v)[0])
+
     def assertDeviceRemoved(self):
         windows = self.machine.windows_dir
         self.assertEqual(self.machine.read_file(windows + r"\SYSTEM.KMW"),
                          self.r.wine_system_ini + product.system_ini_lines())
         self.assertEqual(self.machine.read_file(windows + r"\system.ini"),
                          self.r.wine_system_ini + product.system_ini_lines(cleaned=True))
-
-    def all_entries(self, library=True):
-        return [self.r.uninstaller, self.r.product_ini] + self.r.system_files[:6 if library
-                                                                               else 5]
 
 
 class Removal(RemovalMachine):
@@ -191,7 +195,7 @@ class Removal(RemovalMachine):
         after = self.machine.snapshot()
         self.assertChanges(self.r.before, after, self.r.changes(), ignore=SPOOLER_KEYS)
         self.assertEqual(self.machine.read_file(self.machine.windows_dir + r"\wininit.ini"),
-                         self.r.deletion_list(self.all_entries()))
+                         self.r.deletion_list(self.r.scheduled()))
         self.assertDeviceRemoved()
         self.assertStartupLine(after)
         self.assertGroupDeleted(True)
@@ -204,37 +208,46 @@ class Removal(RemovalMachine):
         self.machine.settle()
         after = self.machine.snapshot()
         windows = self.machine.windows_dir
-        changes = self.r.changes(ini="-")
-        changes.remove("+%s\\wininit.ini" % windows)
-        changes += ["+%s\\wininit.bak" % windows, "-" + self.r.uninstaller]
-        changes += ["-" + path for path in self.r.system_files[:-1]]
+        # Windows carried out the deletion list and kept it as wininit.bak.
+        changes = [c for c in self.r.changes()
+                   if c not in ("~" + self.r.product_ini, "+%s\\wininit.ini" % windows)]
+        changes += ["+%s\\wininit.bak" % windows]
+        changes += ["-" + path for path in self.r.scheduled() if path != self.r.library]
         self.assertChanges(self.r.before, after, changes, ignore=SPOOLER_KEYS)
         self.assertEqual(self.machine.read_file(windows + r"\wininit.bak"),
-                         self.r.deletion_list(self.all_entries()))
+                         self.r.deletion_list(self.r.scheduled()))
         self.assertDeviceRemoved()
         self.assertStartupLine(after)
         self.assertGroupDeleted(True)
         self.assertSpoolerAfterRemoval()
 
+
+
+class RemovalWhoseCommandDeletesTheIniFile(RemovalMachine):
+    machine_args = {"removal_deletes_ini": True}
+
     def test_settings_are_the_ones_read_before_the_removal_command(self):
         """Only the real platform: Wine's profile functions after the INI file is deleted."""
-        actions = ("delete-ini",) + product.Removal.actions[1:]
-        run = self.r.remove(actions=actions)
+        run = self.r.remove()
         self.assertBoxes(run, [(4, YES_NO_BUTTONS), (5, YES_NO_BUTTONS)])
         self.assertRanAsScripted(run, 0)
         self.assertSpoolerAfterRemoval()
         after = self.machine.snapshot()
-        self.assertChanges(self.r.before, after, self.r.changes(ini="-"), ignore=SPOOLER_KEYS)
+        self.assertChanges(self.r.before, after, self.r.changes(), ignore=SPOOLER_KEYS)
         self.assertEqual(self.machine.read_file(self.machine.windows_dir + r"\wininit.ini"),
-                         self.r.deletion_list([self.r.uninstaller] + self.r.system_files))
+                         self.r.deletion_list(self.r.scheduled()))
         self.assertStartupLine(after)
         self.assertGroupDeleted(True)
 
+
+class RemovalLeavingTheProductsFiles(RemovalMachine):
+    machine_args = {"removal_deletes_files": False}
+
     def test_install_folder_with_a_product_file_stays(self):
         """Only the real platform: FindFirstFileA's "km*.*" in a real folder."""
-        run = self.r.remove(actions=("remove-key",))
+        run = self.r.remove()
         self.assertRanAsScripted(run, 0)
-        self.assertChanges(self.r.before, self.machine.snapshot(), self.r.changes(folder=False),
+        self.assertChanges(self.r.before, self.machine.snapshot(), self.r.changes(),
                            ignore=SPOOLER_KEYS)
 
 
@@ -308,7 +321,7 @@ class RemovalKilledDuringARewrite(RemovalMachine):
         self.assertBoxes(run, [(4, YES_NO_BUTTONS), (5, YES_NO_BUTTONS)])
         self.assertRanAsScripted(run, 0)
         # The first run was killed before it deleted the setup library: it is listed too.
-        entries = self.r.entries(self.all_entries())
+        entries = self.r.entries(self.r.scheduled())
         self.assertEqual(m.read_file(wininit), b"[rename]\r\n" + entries +
                          original[len(b"[rename]\r\n"):],
                          "wininit.ini is not the original with the entries after its header")
@@ -319,19 +332,18 @@ class RemovalWithSiblingPrinter(RemovalMachine):
     """A printer of the sibling driver "Orvane Type1": its driver and printer stay, and so
     does the setup library, which that product still uses: neither scheduled nor deleted."""
 
-    machine_args = {"sibling": True}
+    machine_args = {"sibling_printer": True}
 
     def test_sibling_printer_keeps_the_setup_library(self):
         """Only the real platform: EnumPrintersA's records of Wine's spooler."""
         run = self.r.remove()
         self.assertBoxes(run, [(4, YES_NO_BUTTONS), (5, YES_NO_BUTTONS)])
         self.assertRanAsScripted(run, 0)
-        self.assertSpoolerAfterRemoval(sibling=True)
+        self.assertSpoolerAfterRemoval()
         after = self.machine.snapshot()
-        self.assertChanges(self.r.before, after, self.r.changes(library=False),
-                           ignore=SPOOLER_KEYS)
+        self.assertChanges(self.r.before, after, self.r.changes(), ignore=SPOOLER_KEYS)
         self.assertEqual(self.machine.read_file(self.machine.windows_dir + r"\wininit.ini"),
-                         self.r.deletion_list(self.all_entries(library=False)))
+                         self.r.deletion_list(self.r.scheduled()))
         self.assertGroupDeleted(True)
 
 
@@ -341,7 +353,7 @@ class RemovalWithQueuedJobs(RemovalMachine):
     that reports them; it runs from a folder with a long name, so its own deletion entry is a
     real short path."""
 
-    machine_args = {"sibling": True, "queued_jobs": True}
+    machine_args = {"sibling_printer": True, "queued_jobs": True}
     tools = r"C:\OrvaneUninstall"
 
     def prepare(self, removal):
@@ -370,8 +382,7 @@ class RemovalWithQueuedJobs(RemovalMachine):
             ("Laser", product.OTHER_DRIVER, "LPT3:", 0)]))
         self.assertEqual(sorted(self.machine.drivers()),
                          sorted([product.SIBLING_DRIVER, product.OTHER_DRIVER]))
-        after = self.machine.snapshot()
-        self.assertChanges(self.r.before, after, self.r.changes(library=False),
+        self.assertChanges(self.r.before, self.machine.snapshot(), self.r.changes(),
                            ignore=SPOOLER_KEYS)
 
 
@@ -380,34 +391,30 @@ class RemovalOfASharedDevice(RemovalMachine):
 
     machine_args = {"device_count": 2}
 
-    def device_count(self, after):
-        values = after.registry[("HKLM\\" + product.SHARED_DLLS).lower()][1]
-        return product.decode_reg_value(values[self.r.device.lower()][1])
-
     def test_count_above_one_is_lowered(self):
         """Only the real platform: RegSetValueExA on a value named by a full path."""
         run = self.r.remove()
         self.assertRanAsScripted(run, 0)
-        after = self.machine.snapshot()
-        self.assertChanges(self.r.before, after, self.r.changes(device=False, count="~"),
-                           ignore=SPOOLER_KEYS)
-        self.assertEqual(self.device_count(after), 1)
+        self.assertCountAfterRemoval()
+
+
+class RemovalOfASharedDeviceLoweredByTheCommand(RemovalMachine):
+    """The removal command lowered the count itself: the uninstaller leaves it."""
+
+    machine_args = {"device_count": 2, "removal_sets_count": 1}
 
     def test_count_lowered_by_the_removal_command_is_left(self):
         """Only the real platform: the count read again after a real child process wrote it."""
-        run = self.r.remove(actions=("remove-key", "lower-count") + product.Removal.actions[1:])
+        run = self.r.remove()
         self.assertRanAsScripted(run, 0)
         self.assertEqual(product.child_log(self.machine)[2], "lower-count from=2 to=1 ok")
-        after = self.machine.snapshot()
-        self.assertChanges(self.r.before, after, self.r.changes(device=False, count="~"),
-                           ignore=SPOOLER_KEYS)
-        self.assertEqual(self.device_count(after), 1)
+        self.assertCountAfterRemoval()
 
 
 class RemovalOfAGroupWithItems(RemovalMachine):
     """The product's group still holds items: it stays."""
 
-    machine_args = {"group_items": 2}
+    machine_args = {"group_has_items": True}
 
     def test_group_with_items_stays(self):
         """Only the real platform: a DDE request answered by another process."""
