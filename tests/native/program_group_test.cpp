@@ -9,6 +9,8 @@
 
 namespace {
 
+/* The rows are about group names and item counts: a plain ASCII group of two items keeps them
+ * readable (the product's own group is the whole-run tests'). */
 const std::string GROUP = "Orvane Type2";
 const std::vector<winsim_progman_item> TWO_ITEMS = {
     {"Orvane Type2 Print Manager", "C:\\Orvane\\KMW48PM.EXE"},

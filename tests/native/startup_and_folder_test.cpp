@@ -12,10 +12,10 @@
 namespace {
 
 const char WIN_INI[] = "C:\\WINDOWS\\WIN.INI";
-/* The rows' product: installed in C:\Orvane. */
+/* The load-line rows spell the print manager's path in many ways, each readable only with a
+ * short one: theirs is C:\Orvane\KMW48PM.EXE.  The folder rows use the product's own. */
 const char EXE[] = "C:\\Orvane\\KMW48PM.EXE";
-const char SETTINGS[] = "[General]\r\nExecuteFile=C:\\Orvane\\KMW48PM.EXE\r\n"
-                        "InstallPath=C:\\Orvane\r\nFolderName=Orvane Type2\r\n";
+const std::string FOLDER = product::INSTALL_FOLDER;
 
 /* win.ini around a load line; `load` null leaves the key out. */
 std::string win_ini(const char *load) {
@@ -42,7 +42,8 @@ class StartupAndFolder : public Machine {
         read_saved_settings();
     }
     void save_startup(const std::string &execute_file, const std::string &win_ini_text) {
-        save_settings("[General]\r\nExecuteFile=" + execute_file + "\r\nInstallPath=C:\\Orvane\r\n",
+        save_settings("[General]\r\nExecuteFile=" + execute_file + "\r\nInstallPath=" + FOLDER +
+                          "\r\n",
                       win_ini_text);
     }
 };
@@ -134,7 +135,7 @@ TEST_F(StartupAndFolder, LoadLineThatFilledItsFieldIsLeftAlone) {
 
 struct folder_row {
     const char *what;
-    std::vector<std::string> entries; /* in C:\Orvane; a folder ends with a backslash */
+    std::vector<std::string> entries; /* in the install folder; a folder ends with a backslash */
     bool removed;
     const char *current_directory;
 };
@@ -142,27 +143,30 @@ struct folder_row {
 TEST_F(StartupAndFolder, InstallFolderRemovedOnlyWhenNoProductFileIsLeftAndEmpty) {
     const folder_row rows[] = {
         {"empty", {}, true, "C:\\WINDOWS\\SYSTEM"},
-        {"product file", {"KMW48PM.EXE"}, false, "C:\\Orvane"},
-        {"product file in small letters", {"readme.txt", "kmw48.hlp"}, false, "C:\\Orvane"},
-        {"product folder", {"KmData\\"}, false, "C:\\Orvane"},
-        {"name without a dot", {"kmfile"}, false, "C:\\Orvane"},
-        {"long name whose 8.3 alias matches", {"k m notes.txt"}, false, "C:\\Orvane"},
+        {"product file", {"KMW48PM.EXE"}, false, product::INSTALL_FOLDER},
+        {"product file in small letters",
+         {"readme.txt", "kmw48.hlp"},
+         false,
+         product::INSTALL_FOLDER},
+        {"product folder", {"KmData\\"}, false, product::INSTALL_FOLDER},
+        {"name without a dot", {"kmfile"}, false, product::INSTALL_FOLDER},
+        {"long name whose 8.3 alias matches", {"k m notes.txt"}, false, product::INSTALL_FOLDER},
         {"other files", {"readme.txt", "Orvane.hlp"}, false, "C:\\WINDOWS\\SYSTEM"},
         {"other folder", {"Data\\"}, false, "C:\\WINDOWS\\SYSTEM"},
         {"km inside a name", {"akm.txt", "Orvane km.txt"}, false, "C:\\WINDOWS\\SYSTEM"},
     };
     for_each_row(rows, [&](const folder_row &r) {
-        winsim_make_dir("C:\\Orvane");
+        winsim_make_dir(FOLDER);
         for (const std::string &entry : r.entries)
             if (entry.back() == '\\')
-                winsim_make_dir("C:\\Orvane\\" + entry);
+                winsim_make_dir(FOLDER + "\\" + entry);
             else
-                winsim_write_file("C:\\Orvane\\" + entry, "x");
-        save_settings(SETTINGS, win_ini(EXE));
+                winsim_write_file(FOLDER + "\\" + entry, "x");
+        save_startup(EXE, win_ini(EXE));
         remove_install_folder();
-        EXPECT_EQ(winsim_dir_exists("C:\\Orvane"), !r.removed);
+        EXPECT_EQ(winsim_dir_exists(FOLDER), !r.removed);
         EXPECT_EQ(winsim_current_directory(), r.current_directory);
-        EXPECT_EQ(winsim_list_dir("C:\\Orvane").size(), r.entries.size());
+        EXPECT_EQ(winsim_list_dir(FOLDER).size(), r.entries.size());
     });
 }
 
@@ -210,12 +214,12 @@ TEST_F(StartupAndFolder, InstallFolderAlreadyGone) {
     };
     for_each_row(rows, [&](const auto &r) {
         winsim_make_dir("C:\\Temp");
-        save_settings(SETTINGS, win_ini(EXE));
+        save_startup(EXE, win_ini(EXE));
         ASSERT_TRUE(SetCurrentDirectoryA(r.current_before));
         remove_install_folder();
         EXPECT_EQ(winsim_current_directory(), r.current_after);
         EXPECT_TRUE(winsim_dir_exists("C:\\Temp"));
-        EXPECT_FALSE(winsim_dir_exists("C:\\Orvane"));
+        EXPECT_FALSE(winsim_dir_exists(FOLDER));
     });
 }
 
