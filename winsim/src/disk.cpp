@@ -164,10 +164,8 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share_mode,
     (void)security;
     (void)flags;
     (void)template_file;
-    if (enter("CreateFileA")) {
-        set_last_error(ERROR_ACCESS_DENIED);
+    if (fails("CreateFileA", ERROR_ACCESS_DENIED))
         return INVALID_HANDLE_VALUE;
-    }
     resolved_path r = resolve(path ? path : "");
     size_t slash = r.host.rfind('/');
     if (!r.valid || slash == std::string::npos || !host_is_dir(r.host.substr(0, slash))) {
@@ -231,10 +229,8 @@ BOOL WINAPI FlushFileBuffers(HANDLE handle) {
 
 /* Only the read-only attribute is kept by the stand-in's files. */
 BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes) {
-    if (enter("SetFileAttributesA")) {
-        set_last_error(ERROR_ACCESS_DENIED);
+    if (fails("SetFileAttributesA", ERROR_ACCESS_DENIED))
         return FALSE;
-    }
     resolved_path r = resolve(path ? path : "");
     if (!r.valid || !host_exists(r.host)) {
         set_last_error(ERROR_FILE_NOT_FOUND);

@@ -187,10 +187,8 @@ DWORD WINAPI GetCurrentDirectoryA(DWORD capacity, LPSTR buffer) {
 }
 
 BOOL WINAPI SetCurrentDirectoryA(LPCSTR path) {
-    if (enter("SetCurrentDirectoryA")) {
-        set_last_error(ERROR_PATH_NOT_FOUND);
+    if (fails("SetCurrentDirectoryA", ERROR_PATH_NOT_FOUND))
         return FALSE;
-    }
     resolved_path r = resolve(path ? path : "");
     if (!r.valid || !host_is_dir(r.host)) {
         set_last_error(missing_folder_error(r));
@@ -202,10 +200,8 @@ BOOL WINAPI SetCurrentDirectoryA(LPCSTR path) {
 
 BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security) {
     (void)security;
-    if (enter("CreateDirectoryA")) {
-        set_last_error(ERROR_ACCESS_DENIED);
+    if (fails("CreateDirectoryA", ERROR_ACCESS_DENIED))
         return FALSE;
-    }
     resolved_path r = resolve(path ? path : "");
     if (!r.valid || !parent_exists(r)) {
         set_last_error(ERROR_PATH_NOT_FOUND);
@@ -219,10 +215,8 @@ BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security) {
 }
 
 BOOL WINAPI RemoveDirectoryA(LPCSTR path) {
-    if (enter("RemoveDirectoryA")) {
-        set_last_error(ERROR_ACCESS_DENIED);
+    if (fails("RemoveDirectoryA", ERROR_ACCESS_DENIED))
         return FALSE;
-    }
     resolved_path r = resolve(path ? path : "");
     if (!r.valid || !host_is_dir(r.host)) {
         set_last_error(missing_folder_error(r));
@@ -245,10 +239,8 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR path) {
 }
 
 BOOL WINAPI DeleteFileA(LPCSTR path) {
-    if (enter("DeleteFileA")) {
-        set_last_error(ERROR_ACCESS_DENIED);
+    if (fails("DeleteFileA", ERROR_ACCESS_DENIED))
         return FALSE;
-    }
     resolved_path r = resolve(path ? path : "");
     if (!r.valid || !host_exists(r.host)) {
         set_last_error(r.valid && parent_exists(r) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
@@ -323,10 +315,8 @@ BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
 }
 
 BOOL WINAPI MoveFileA(LPCSTR existing, LPCSTR target) {
-    if (enter("MoveFileA")) {
-        set_last_error(ERROR_ACCESS_DENIED);
+    if (fails("MoveFileA", ERROR_ACCESS_DENIED))
         return FALSE;
-    }
     resolved_path from = resolve(existing ? existing : "");
     resolved_path to = resolve(target ? target : "");
     if (!from.valid || !host_exists(from.host)) {
@@ -351,10 +341,8 @@ BOOL WINAPI MoveFileA(LPCSTR existing, LPCSTR target) {
 }
 
 DWORD WINAPI GetFileAttributesA(LPCSTR path) {
-    if (enter("GetFileAttributesA")) {
-        set_last_error(ERROR_ACCESS_DENIED);
+    if (fails("GetFileAttributesA", ERROR_ACCESS_DENIED))
         return INVALID_FILE_ATTRIBUTES;
-    }
     resolved_path r = resolve(path ? path : "");
     if (!r.valid || !host_exists(r.host)) {
         set_last_error(ERROR_FILE_NOT_FOUND);
@@ -366,10 +354,8 @@ DWORD WINAPI GetFileAttributesA(LPCSTR path) {
 }
 
 UINT WINAPI GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique, LPSTR temp_file_name) {
-    if (enter("GetTempFileNameA")) {
-        set_last_error(ERROR_ACCESS_DENIED);
+    if (fails("GetTempFileNameA", ERROR_ACCESS_DENIED))
         return 0;
-    }
     resolved_path dir = resolve(path ? path : "");
     if (!dir.valid || !host_is_dir(dir.host)) {
         set_last_error(ERROR_PATH_NOT_FOUND);
@@ -409,10 +395,8 @@ UINT WINAPI GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique, LPSTR temp
 }
 
 DWORD WINAPI GetShortPathNameA(LPCSTR long_path, LPSTR short_path, DWORD capacity) {
-    if (enter("GetShortPathNameA")) {
-        set_last_error(ERROR_FILE_NOT_FOUND);
+    if (fails("GetShortPathNameA", ERROR_FILE_NOT_FOUND))
         return 0;
-    }
     resolved_path r = resolve(long_path ? long_path : "");
     if (!r.valid || !host_exists(r.host)) {
         set_last_error(ERROR_FILE_NOT_FOUND);
@@ -478,10 +462,8 @@ DWORD WINAPI GetFullPathNameA(LPCSTR file_name, DWORD capacity, LPSTR buffer, LP
 }
 
 HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
-    if (enter("FindFirstFileA")) {
-        set_last_error(ERROR_FILE_NOT_FOUND);
+    if (fails("FindFirstFileA", ERROR_FILE_NOT_FOUND))
         return INVALID_HANDLE_VALUE;
-    }
     std::string text = pattern ? pattern : "";
     std::vector<std::string> parts = split_path(text);
     if (parts.empty()) {

@@ -13,6 +13,8 @@ namespace winsim {
 /* Counts a platform call by name and tells whether this call is to fail.  It is also where a
  * run that is to stop dead stops (see winsim_run_until_stop): it does not come back then. */
 bool enter(const char *api);
+/* enter() for a call that fails by setting `error` as its last error: true when it fails. */
+bool fails(const char *api, DWORD error);
 /* The run is stopping dead: the C library streams neither read nor write any more. */
 bool run_stopping();
 

@@ -288,10 +288,8 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR default
 }
 
 BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file_name) {
-    if (enter("WritePrivateProfileStringA")) {
-        set_last_error(ERROR_ACCESS_DENIED);
+    if (fails("WritePrivateProfileStringA", ERROR_ACCESS_DENIED))
         return FALSE;
-    }
     return put_profile(section, key, value, file_name);
 }
 
@@ -302,10 +300,8 @@ DWORD WINAPI GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR default_text, 
 }
 
 BOOL WINAPI WriteProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value) {
-    if (enter("WriteProfileStringA")) {
-        set_last_error(ERROR_ACCESS_DENIED);
+    if (fails("WriteProfileStringA", ERROR_ACCESS_DENIED))
         return FALSE;
-    }
     return put_profile(section, key, value, "win.ini");
 }
 

@@ -107,17 +107,23 @@ std::vector<std::string> split_key(const char *sub) {
 }
 
 /* Looks up handle + subkey; returns the key or null with the error to report. */
-reg_key *find(HKEY key, const char *sub, bool create, LONG *error, uintptr_t *root,
-              std::vector<std::string> *names, bool *created = nullptr) {
-    if (!path_of(key, root, names)) {
-        *error = ERROR_INVALID_HANDLE;
-        return nullptr;
-    }
+/* A key found (or made) below an open key: its path from its root, or why not. */
+struct found_key {
+    reg_key *key;
+    LONG error;
+    uintptr_t root;
+    std::vector<std::string> names;
+};
+
+found_key find(HKEY key, const char *sub, bool create = false, bool *created = nullptr) {
+    found_key f = {nullptr, ERROR_INVALID_HANDLE, 0, {}};
+    if (!path_of(key, &f.root, &f.names))
+        return f;
     for (const std::string &n : split_key(sub))
-        names->push_back(n);
-    reg_key *k = walk(*root, *names, create, created);
-    *error = k ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
-    return k;
+        f.names.push_back(n);
+    f.key = walk(f.root, f.names, create, created);
+    f.error = f.key ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    return f;
 }
 
 HKEY open_handle(uintptr_t root, const std::vector<std::string> &names) {
@@ -252,12 +258,10 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR sub_key, DWORD options, REGSAM acc
     (void)access;
     if (enter("RegOpenKeyExA"))
         return ERROR_ACCESS_DENIED;
-    LONG error;
-    uintptr_t root;
-    std::vector<std::string> names;
-    if (!find(key, sub_key, false, &error, &root, &names))
-        return error;
-    *result = open_handle(root, names);
+    found_key f = find(key, sub_key);
+    if (!f.key)
+        return f.error;
+    *result = open_handle(f.root, f.names);
     return ERROR_SUCCESS;
 }
 
@@ -271,13 +275,11 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR sub_key, DWORD reserved, LPSTR c
     (void)security;
     if (enter("RegCreateKeyExA"))
         return ERROR_ACCESS_DENIED;
-    LONG error;
-    uintptr_t root;
-    std::vector<std::string> names;
     bool created = false;
-    if (!find(key, sub_key, true, &error, &root, &names, &created))
-        return error;
-    *result = open_handle(root, names);
+    found_key f = find(key, sub_key, true, &created);
+    if (!f.key)
+        return f.error;
+    *result = open_handle(f.root, f.names);
     if (disposition)
         *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     return ERROR_SUCCESS;
@@ -288,12 +290,10 @@ LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR value_name, LPDWORD reserved, L
     (void)reserved;
     if (enter("RegQueryValueExA"))
         return ERROR_ACCESS_DENIED;
-    LONG error;
-    uintptr_t root;
-    std::vector<std::string> names;
-    reg_key *k = find(key, nullptr, false, &error, &root, &names);
+    found_key f = find(key, nullptr);
+    reg_key *k = f.key;
     if (!k)
-        return error == ERROR_FILE_NOT_FOUND ? 1018L /* ERROR_KEY_DELETED */ : error;
+        return f.error == ERROR_FILE_NOT_FOUND ? 1018L /* ERROR_KEY_DELETED */ : f.error;
     auto it = k->values.find(upper(value_name ? value_name : ""));
     if (it == k->values.end()) {
         if (type)
@@ -320,12 +320,10 @@ LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR value_name, DWORD reserved, DWORD
     (void)reserved;
     if (enter("RegSetValueExA"))
         return ERROR_ACCESS_DENIED;
-    LONG error;
-    uintptr_t root;
-    std::vector<std::string> names;
-    reg_key *k = find(key, nullptr, false, &error, &root, &names);
+    found_key f = find(key, nullptr);
+    reg_key *k = f.key;
     if (!k)
-        return error;
+        return f.error;
     std::string name = value_name ? value_name : "";
     k->values[upper(name)] = reg_value{name, type, std::string((const char *)data, data_size)};
     return ERROR_SUCCESS;
@@ -334,12 +332,10 @@ LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR value_name, DWORD reserved, DWORD
 LSTATUS WINAPI RegDeleteValueA(HKEY key, LPCSTR value_name) {
     if (enter("RegDeleteValueA"))
         return ERROR_ACCESS_DENIED;
-    LONG error;
-    uintptr_t root;
-    std::vector<std::string> names;
-    reg_key *k = find(key, nullptr, false, &error, &root, &names);
+    found_key f = find(key, nullptr);
+    reg_key *k = f.key;
     if (!k)
-        return error;
+        return f.error;
     return k->values.erase(upper(value_name ? value_name : "")) ? ERROR_SUCCESS
                                                                 : ERROR_FILE_NOT_FOUND;
 }
@@ -350,17 +346,14 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY key, LPCSTR sub_key) {
     std::vector<std::string> sub = split_key(sub_key);
     if (sub.empty())
         return ERROR_BADKEY;
-    LONG error;
-    uintptr_t root;
-    std::vector<std::string> names;
-    reg_key *k = find(key, sub_key, false, &error, &root, &names);
-    if (!k)
-        return error;
-    if (nt_delete && !k->subkeys.empty())
+    found_key f = find(key, sub_key);
+    if (!f.key)
+        return f.error;
+    if (nt_delete && !f.key->subkeys.empty())
         return ERROR_ACCESS_DENIED;
-    std::vector<std::string> parent_names(names.begin(), names.end() - 1);
-    reg_key *parent = walk(root, parent_names, false, nullptr);
-    parent->subkeys.erase(upper(names.back()));
+    std::vector<std::string> parent_names(f.names.begin(), f.names.end() - 1);
+    reg_key *parent = walk(f.root, parent_names, false, nullptr);
+    parent->subkeys.erase(upper(f.names.back()));
     return ERROR_SUCCESS;
 }
 
@@ -372,12 +365,10 @@ LSTATUS WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD name_siz
     (void)last_write;
     if (enter("RegEnumKeyExA"))
         return ERROR_ACCESS_DENIED;
-    LONG error;
-    uintptr_t root;
-    std::vector<std::string> names;
-    reg_key *k = find(key, nullptr, false, &error, &root, &names);
+    found_key f = find(key, nullptr);
+    reg_key *k = f.key;
     if (!k)
-        return error;
+        return f.error;
     if (index >= k->subkeys.size())
         return ERROR_NO_MORE_ITEMS;
     auto it = k->subkeys.begin();

@@ -169,6 +169,13 @@ bool run_stopping() {
     return stopping;
 }
 
+bool fails(const char *api, DWORD error) {
+    if (!enter(api))
+        return false;
+    set_last_error(error);
+    return true;
+}
+
 bool enter(const char *api) {
     /* A stream's own reads and writes come from inside the C library, which must not be left
      * halfway: they fail (nothing more reaches the disk), and the run stops dead at its next

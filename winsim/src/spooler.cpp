@@ -135,10 +135,8 @@ extern "C" {
 
 BOOL WINAPI EnumPrintersA(DWORD flags, LPSTR name, DWORD level, LPBYTE buffer, DWORD capacity,
                           LPDWORD needed, LPDWORD returned) {
-    if (enter("EnumPrintersA")) {
-        set_last_error(ERROR_NOT_ENOUGH_MEMORY);
+    if (fails("EnumPrintersA", ERROR_NOT_ENOUGH_MEMORY))
         return FALSE;
-    }
     if (level != 2 || needed == nullptr || returned == nullptr) {
         set_last_error(level != 2 ? ERROR_INVALID_LEVEL : ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -186,10 +184,8 @@ BOOL WINAPI EnumPrintersA(DWORD flags, LPSTR name, DWORD level, LPBYTE buffer, D
 BOOL WINAPI OpenPrinterA(LPSTR printer_name, LPHANDLE handle, LPPRINTER_DEFAULTSA defaults) {
     (void)defaults;
     std::string name = printer_name ? printer_name : "";
-    if (enter("OpenPrinterA")) {
-        set_last_error(ERROR_ACCESS_DENIED);
+    if (fails("OpenPrinterA", ERROR_ACCESS_DENIED))
         return record("OpenPrinterA", name, FALSE);
-    }
     printer *p = printer_by_name(name);
     if (p == nullptr) {
         set_last_error(ERROR_INVALID_PRINTER_NAME);
@@ -207,10 +203,8 @@ BOOL WINAPI DeletePrinter(HANDLE handle) {
     long id;
     printer *p = handle_valid(handle, HANDLE_PRINTER, &id) ? printer_by_id(id) : nullptr;
     std::string name = p ? p->name : "";
-    if (enter("DeletePrinter")) {
-        set_last_error(ERROR_ACCESS_DENIED);
+    if (fails("DeletePrinter", ERROR_ACCESS_DENIED))
         return record("DeletePrinter", name, FALSE);
-    }
     if (p == nullptr) {
         set_last_error(ERROR_INVALID_HANDLE);
         return record("DeletePrinter", name, FALSE);
@@ -238,10 +232,8 @@ BOOL WINAPI ClosePrinter(HANDLE handle) {
 
 BOOL WINAPI DeletePrinterDriverA(LPSTR server_name, LPSTR environment, LPSTR driver_name) {
     std::string name = driver_name ? driver_name : "";
-    if (enter("DeletePrinterDriverA")) {
-        set_last_error(ERROR_ACCESS_DENIED);
+    if (fails("DeletePrinterDriverA", ERROR_ACCESS_DENIED))
         return record("DeletePrinterDriverA", name, FALSE);
-    }
     if (server_name != nullptr && server_name[0] != '\0') {
         set_last_error(ERROR_INVALID_NAME); /* no other servers on this machine */
         return record("DeletePrinterDriverA", name, FALSE);
