@@ -269,7 +269,7 @@ class Removal:
         self.wine_system_ini = install(m, device_count=v["device_count"],
                                        sibling_printer=v["sibling_printer"],
                                        queued_jobs=queued_jobs, settings=settings)
-        self.settings = settings
+        self.settings, self.queued_jobs = settings, queued_jobs
         self.actions = removal_actions(v)
         if prepare is not None:
             prepare(self)

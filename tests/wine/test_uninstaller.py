@@ -135,9 +135,9 @@ class RestartOffer(Scenario):
 class RemovalMachine(Scenario):
     """A machine for the whole removal (product.Removal); every effect is checked in the
     prefix, the spooler's through its API.  A scenario's class says how its machine
-    differs."""
+    differs: machine_args, product.Removal's arguments (product.VARIANT's names)."""
 
-    machine_args = {}   # product.Removal's arguments: the variant (product.VARIANT's names)
+    machine_args = {}
 
     def setUp(self):
         super().setUp()
@@ -146,59 +146,60 @@ class RemovalMachine(Scenario):
     def prepare(self, removal):
         """What a scenario adds to the machine before it is looked at."""
 
-    def assertSpoolerAfterRemoval(self):
-        """The idle printers of the driver are gone with the driver; others stay."""
-        sibling = self.r.v["sibling_printer"]
-        printers = [(product.SIBLING_PRINTER, product.SIBLING_DRIVER, "LPT4:", 0)] * sibling
-        printers.append(("Laser", product.OTHER_DRIVER, "LPT3:", 0))
-        self.assertEqual(sorted(self.machine.printers()), sorted(printers))
-        drivers = [product.SIBLING_DRIVER] * sibling + [product.OTHER_DRIVER]
-        self.assertEqual(sorted(self.machine.drivers()), sorted(drivers))
+    def assertRemoved(self, run, load_line=True):
+        """Every effect of a removal whose restart was declined, as the machine's variant
+        says: the two questions, the run, the machine's changes, the spooler, the deletion
+        list, system.ini and the device's count, the load line, the Program Manager's group.
+        Hands back the machine after."""
+        self.assertBoxes(run, [(4, YES_NO_BUTTONS), (5, YES_NO_BUTTONS)])
+        self.assertRanAsScripted(run, 0)
+        after = self.machine.snapshot()
+        self.assertChanges(self.r.before, after, self.r.changes(), ignore=SPOOLER_KEYS)
+        self.assertEqual(self.machine.read_file(self.machine.windows_dir + r"\wininit.ini"),
+                         self.r.deletion_list(self.r.scheduled()))
+        self.assertKept(after, load_line)
+        return after
 
-    def assertGroupDeleted(self, deleted):
-        group = self.r.group
-        expected = ["request item=%s answered=1" % group.hex()]
-        if deleted:
+    def assertKept(self, after, load_line=True):
+        """What the removal leaves: the printers and drivers that stay, system.ini cleaned (its
+        backup the original) or the device's count, the load line without the print manager
+        (written back upper-cased), the group deleted unless it holds items."""
+        v = self.r.v
+        printers = [("Laser", product.OTHER_DRIVER, "LPT3:", 0)]
+        printers += [(product.SIBLING_PRINTER, product.SIBLING_DRIVER, "LPT4:", 0)] * v[
+            "sibling_printer"]
+        printers += [(product.BUSY_PRINTER, product.DRIVER, "LPT2:", 0)] * self.r.queued_jobs
+        self.assertEqual(sorted(self.machine.printers()), sorted(printers))
+        drivers = [product.SIBLING_DRIVER] * v["sibling_printer"] + [product.OTHER_DRIVER]
+        self.assertEqual(sorted(self.machine.drivers()), sorted(drivers))
+        windows = self.machine.windows_dir
+        count, device_removed = product.count_after_removal(v)
+        if device_removed:
+            self.assertEqual(self.machine.read_file(windows + r"\SYSTEM.KMW"),
+                             self.r.wine_system_ini + product.system_ini_lines())
+            self.assertEqual(self.machine.read_file(windows + r"\system.ini"),
+                             self.r.wine_system_ini + product.system_ini_lines(cleaned=True))
+        else:
+            values = after.registry[("HKLM\\" + product.SHARED_DLLS).lower()][1]
+            self.assertEqual(product.decode_reg_value(values[self.r.device.lower()][1]), count)
+        if load_line:
+            self.assertEqual(self.r.load_line(after), product.D["load_after_removal"])
+        group, expected = self.r.group, []
+        if group:
+            expected = ["request item=%s answered=1" % group.hex()]
+        if group and not v["group_has_items"]:
             name = b'"' + group + b'"' if any(c in group for c in b",()[]") else group
             command = b"[DeleteGroup(" + name + b")]\0"
             expected += ["execute command=" + command.hex(), "deleted name=" + group.hex()]
         self.assertEqual(self.r.progman_lines(), expected, "Program Manager log")
 
-    def assertStartupLine(self, after):
-        # The print manager is taken out of the load line, which is written back upper-cased.
-        self.assertEqual(self.r.load_line(after), product.D["load_after_removal"])
-
-    def assertCountAfterRemoval(self):
-        after = self.machine.snapshot()
-        self.assertChanges(self.r.before, after, self.r.changes(), ignore=SPOOLER_KEYS)
-        values = after.registry[("HKLM\\" + product.SHARED_DLLS).lower()][1]
-        self.assertEqual(product.decode_reg_value(values[self.r.device.lower()][1]),
-                         product.count_after_removal(self.r.v)[0])
-
-    def assertDeviceRemoved(self):
-        windows = self.machine.windows_dir
-        self.assertEqual(self.machine.read_file(windows + r"\SYSTEM.KMW"),
-                         self.r.wine_system_ini + product.system_ini_lines())
-        self.assertEqual(self.machine.read_file(windows + r"\system.ini"),
-                         self.r.wine_system_ini + product.system_ini_lines(cleaned=True))
-
 
 class Removal(RemovalMachine):
     def test_full_removal_restart_declined(self):
         """Only the real platform: every step through the real API, the whole prefix after."""
-        run = self.r.remove()
-        self.assertBoxes(run, [(4, YES_NO_BUTTONS), (5, YES_NO_BUTTONS)])
-        self.assertRanAsScripted(run, 0)
+        self.assertRemoved(self.r.remove())
         self.assertEqual(product.child_log(self.machine),
                          ["ran", "remove-key ok", "delete ok", "delete ok"])
-        self.assertSpoolerAfterRemoval()
-        after = self.machine.snapshot()
-        self.assertChanges(self.r.before, after, self.r.changes(), ignore=SPOOLER_KEYS)
-        self.assertEqual(self.machine.read_file(self.machine.windows_dir + r"\wininit.ini"),
-                         self.r.deletion_list(self.r.scheduled()))
-        self.assertDeviceRemoved()
-        self.assertStartupLine(after)
-        self.assertGroupDeleted(True)
 
     def test_full_removal_restart_accepted(self):
         """Only the real platform: Windows carrying out the deletion list while it restarts."""
@@ -216,11 +217,7 @@ class Removal(RemovalMachine):
         self.assertChanges(self.r.before, after, changes, ignore=SPOOLER_KEYS)
         self.assertEqual(self.machine.read_file(windows + r"\wininit.bak"),
                          self.r.deletion_list(self.r.scheduled()))
-        self.assertDeviceRemoved()
-        self.assertStartupLine(after)
-        self.assertGroupDeleted(True)
-        self.assertSpoolerAfterRemoval()
-
+        self.assertKept(after)
 
 
 class RemovalWhoseCommandDeletesTheIniFile(RemovalMachine):
@@ -228,16 +225,7 @@ class RemovalWhoseCommandDeletesTheIniFile(RemovalMachine):
 
     def test_settings_are_the_ones_read_before_the_removal_command(self):
         """Only the real platform: Wine's profile functions after the INI file is deleted."""
-        run = self.r.remove()
-        self.assertBoxes(run, [(4, YES_NO_BUTTONS), (5, YES_NO_BUTTONS)])
-        self.assertRanAsScripted(run, 0)
-        self.assertSpoolerAfterRemoval()
-        after = self.machine.snapshot()
-        self.assertChanges(self.r.before, after, self.r.changes(), ignore=SPOOLER_KEYS)
-        self.assertEqual(self.machine.read_file(self.machine.windows_dir + r"\wininit.ini"),
-                         self.r.deletion_list(self.r.scheduled()))
-        self.assertStartupLine(after)
-        self.assertGroupDeleted(True)
+        self.assertRemoved(self.r.remove())
 
 
 class RemovalLeavingTheProductsFiles(RemovalMachine):
@@ -245,10 +233,7 @@ class RemovalLeavingTheProductsFiles(RemovalMachine):
 
     def test_install_folder_with_a_product_file_stays(self):
         """Only the real platform: FindFirstFileA's "km*.*" in a real folder."""
-        run = self.r.remove()
-        self.assertRanAsScripted(run, 0)
-        self.assertChanges(self.r.before, self.machine.snapshot(), self.r.changes(),
-                           ignore=SPOOLER_KEYS)
+        self.assertRemoved(self.r.remove())
 
 
 class RemovalOfAGroupNamedWithParentheses(RemovalMachine):
@@ -260,11 +245,7 @@ class RemovalOfAGroupNamedWithParentheses(RemovalMachine):
 
     def test_group_named_with_parentheses_is_deleted(self):
         """Only the real platform: a DDE execute to a Program Manager in another process."""
-        run = self.r.remove()
-        self.assertRanAsScripted(run, 0)
-        self.assertChanges(self.r.before, self.machine.snapshot(), self.r.changes(),
-                           ignore=SPOOLER_KEYS)
-        self.assertGroupDeleted(True)
+        self.assertRemoved(self.r.remove())
 
 
 class RemovalWithoutExecuteFileAndFolderName(RemovalMachine):
@@ -276,14 +257,9 @@ class RemovalWithoutExecuteFileAndFolderName(RemovalMachine):
 
     def test_missing_keys_read_as_empty(self):
         """Only the real platform: Wine hands back the one-blank default (Windows: "")."""
-        run = self.r.remove()
-        self.assertBoxes(run, [(4, YES_NO_BUTTONS), (5, YES_NO_BUTTONS)])
-        self.assertRanAsScripted(run, 0)
-        after = self.machine.snapshot()
-        self.assertChanges(self.r.before, after, self.r.changes(), ignore=SPOOLER_KEYS)
+        after = self.assertRemoved(self.r.remove(), load_line=False)
         self.assertEqual(self.r.load_line(after),
                          product.text(self.machine, product.D["load"]).upper())
-        self.assertEqual(self.r.progman_lines(), [], "Program Manager log")
 
 
 class RemovalKilledDuringARewrite(RemovalMachine):
@@ -336,22 +312,15 @@ class RemovalWithSiblingPrinter(RemovalMachine):
 
     def test_sibling_printer_keeps_the_setup_library(self):
         """Only the real platform: EnumPrintersA's records of Wine's spooler."""
-        run = self.r.remove()
-        self.assertBoxes(run, [(4, YES_NO_BUTTONS), (5, YES_NO_BUTTONS)])
-        self.assertRanAsScripted(run, 0)
-        self.assertSpoolerAfterRemoval()
-        after = self.machine.snapshot()
-        self.assertChanges(self.r.before, after, self.r.changes(), ignore=SPOOLER_KEYS)
-        self.assertEqual(self.machine.read_file(self.machine.windows_dir + r"\wininit.ini"),
-                         self.r.deletion_list(self.r.scheduled()))
-        self.assertGroupDeleted(True)
+        self.assertRemoved(self.r.remove())
 
 
 class RemovalWithQueuedJobs(RemovalMachine):
-    """Printers with queued jobs: the driver's busy printer and the sibling's.  Wine's spooler
-    always reports 0 jobs, so the uninstaller runs beside a spooler stand-in (spoolproxy.cpp)
-    that reports them; it runs from a folder with a long name, so its own deletion entry is a
-    real short path."""
+    """Printers with queued jobs: the driver's busy printer and the sibling's stay, the idle
+    ones go, the key goes.  Wine's spooler always reports 0 jobs, so the uninstaller runs
+    beside a spooler stand-in (spoolproxy.cpp) that reports them; it runs from a folder with
+    a long name, so its own deletion entry is a real short path.  (Wine deletes a driver that
+    a printer still uses, which Windows refuses: the native removal tests show it.)"""
 
     machine_args = {"sibling_printer": True, "queued_jobs": True}
     tools = r"C:\OrvaneUninstall"
@@ -373,17 +342,9 @@ class RemovalWithQueuedJobs(RemovalMachine):
         run = self.r.remove(env=self.env, program=self.tools + r"\kmw48rmv.exe")
         self.assertBoxes(run, [(4, YES_NO_BUTTONS), (5, YES_NO_BUTTONS)])
         self.assertRanAsScripted(run, 0)
-        # The busy printers stay; the idle ones go; the key goes.  (Wine deletes a driver that
-        # a printer still uses, which Windows refuses: the native removal tests show it.)
-        printers = sorted(self.machine.printers())
-        self.assertEqual(printers, sorted([
-            (product.SIBLING_PRINTER, product.SIBLING_DRIVER, "LPT4:", 0),
-            (product.BUSY_PRINTER, product.DRIVER, "LPT2:", 0),
-            ("Laser", product.OTHER_DRIVER, "LPT3:", 0)]))
-        self.assertEqual(sorted(self.machine.drivers()),
-                         sorted([product.SIBLING_DRIVER, product.OTHER_DRIVER]))
-        self.assertChanges(self.r.before, self.machine.snapshot(), self.r.changes(),
-                           ignore=SPOOLER_KEYS)
+        after = self.machine.snapshot()
+        self.assertChanges(self.r.before, after, self.r.changes(), ignore=SPOOLER_KEYS)
+        self.assertKept(after)
 
 
 class RemovalOfASharedDevice(RemovalMachine):
@@ -393,9 +354,7 @@ class RemovalOfASharedDevice(RemovalMachine):
 
     def test_count_above_one_is_lowered(self):
         """Only the real platform: RegSetValueExA on a value named by a full path."""
-        run = self.r.remove()
-        self.assertRanAsScripted(run, 0)
-        self.assertCountAfterRemoval()
+        self.assertRemoved(self.r.remove())
 
 
 class RemovalOfASharedDeviceLoweredByTheCommand(RemovalMachine):
@@ -405,10 +364,8 @@ class RemovalOfASharedDeviceLoweredByTheCommand(RemovalMachine):
 
     def test_count_lowered_by_the_removal_command_is_left(self):
         """Only the real platform: the count read again after a real child process wrote it."""
-        run = self.r.remove()
-        self.assertRanAsScripted(run, 0)
+        self.assertRemoved(self.r.remove())
         self.assertEqual(product.child_log(self.machine)[2], "lower-count from=2 to=1 ok")
-        self.assertCountAfterRemoval()
 
 
 class RemovalOfAGroupWithItems(RemovalMachine):
@@ -418,11 +375,7 @@ class RemovalOfAGroupWithItems(RemovalMachine):
 
     def test_group_with_items_stays(self):
         """Only the real platform: a DDE request answered by another process."""
-        run = self.r.remove()
-        self.assertRanAsScripted(run, 0)
-        self.assertChanges(self.r.before, self.machine.snapshot(), self.r.changes(),
-                           ignore=SPOOLER_KEYS)
-        self.assertGroupDeleted(False)
+        self.assertRemoved(self.r.remove())
 
 
 if __name__ == "__main__":
