@@ -38,8 +38,11 @@ class LibraryMachine(Scenario):
                                     self.print_manager_installed)
 
     def call(self, printer, answers, directory=None):
-        """The host calls OrvaneSetup for `printer` (str) with the boxes answered."""
-        return product.call_library(self.machine, printer, answers, directory)
+        """The host calls OrvaneSetup for `printer` (str) with the boxes answered; the run
+        must go as scripted and the host end with 0."""
+        run = product.call_library(self.machine, printer, answers, directory)
+        self.assertRanAsScripted(run, 0)
+        return run
 
     def host_result(self):
         """(result, current directory afterwards) as the host logged them."""
@@ -80,7 +83,6 @@ class Library(LibraryMachine):
     def test_lpt_printer_without_print_manager(self):
         """Only the real platform: LoadLibraryA of the real DLL and a real process start."""
         run = self.call(product.LPT_PRINTER, [])
-        self.assertRanAsScripted(run, 0)
         self.assertShown(run, [])
         self.assertEqual(self.host_result(), (0, self.machine.windows_dir))
         self.assertSetupStarted(self.machine.windows_dir)
@@ -88,14 +90,12 @@ class Library(LibraryMachine):
     def test_printer_name_in_another_letter_case(self):
         """Only the real platform: lstrcmpiA on the names of Wine's spooler."""
         run = self.call(product.LPT_PRINTER.upper(), [])
-        self.assertRanAsScripted(run, 0)
         self.assertEqual(self.host_result()[0], 0)
         self.assertSetupStarted(self.machine.windows_dir)
 
     def test_printer_not_found(self):
         """Only the real platform: a real message box owned by nobody."""
         run = self.call("Another Printer", [IDOK])
-        self.assertRanAsScripted(run, 0)
         self.assertShown(run, [(8, 6, OK_BUTTONS)])
         self.assertEqual(self.host_result(), (0, self.machine.windows_dir))
         self.assertNothingStarted()
@@ -107,7 +107,6 @@ class Library(LibraryMachine):
         self.assertEqual([p[0] for p in self.machine.printers()],
                          [product.LPT_PRINTER, product.NETWORK_PRINTER])
         run = self.call(product.NETWORK_PRINTER, [IDOK])
-        self.assertRanAsScripted(run, 0)
         self.assertShown(run, [(8, 6, OK_BUTTONS)])
         self.assertEqual(self.host_result()[0], 0)
         self.assertNothingStarted()
@@ -117,7 +116,6 @@ class Library(LibraryMachine):
         self.machine.setup([("regsz", "HKCU", "InstallLocationsMRU", "b", r"C:\Nowhere\\")])
         run = self.call(product.LPT_PRINTER, [("file", r"C:\Setup\other.exe"),
                                               ("file", SETUP_PROGRAM.lower())])
-        self.assertRanAsScripted(run, 0)
         self.assertEqual([(b.caption, b.has_file_field) for b in run.boxes],
                          [(DIALOG_CAPTION, True), (DIALOG_CAPTION, True)])
         # The dialog makes the chosen file's folder current, as Windows' does.
@@ -128,7 +126,6 @@ class Library(LibraryMachine):
         """Only the real platform: GetOpenFileNameA cancelled in the real dialog."""
         self.machine.setup([("regsz", "HKCU", "InstallLocationsMRU", "b", r"C:\Nowhere\\")])
         run = self.call(product.LPT_PRINTER, [IDCANCEL, IDOK])
-        self.assertRanAsScripted(run, 0)
         self.assertEqual(run.boxes[0].caption, DIALOG_CAPTION)
         self.assertShown(run, [(b"", DIALOG_CAPTION, run.boxes[0].button_ids),
                                (CANCELLED_TEXT, CANCELLED_CAPTION, OK_BUTTONS)])
@@ -139,7 +136,6 @@ class Library(LibraryMachine):
         """Only the real platform: the real dialog accepting a typed name of no file."""
         self.machine.setup([("regsz", "HKCU", "InstallLocationsMRU", "b", r"C:\Nowhere\\")])
         run = self.call(product.LPT_PRINTER, [("file", r"C:\Setup\PMSETUP2.EXE")])
-        self.assertRanAsScripted(run, 0)
         self.assertEqual(len(run.boxes), 1, run.log)
         self.assertEqual(self.host_result()[0], 1)
         self.assertNothingStarted()
@@ -149,7 +145,6 @@ class Library(LibraryMachine):
         # "C:\Setup" + "pmsetup.exe" names no file: the dialog is shown.
         self.machine.setup([("regsz", "HKCU", "InstallLocationsMRU", "b", SETUP_DIR)])
         run = self.call(product.LPT_PRINTER, [IDCANCEL, IDOK])
-        self.assertRanAsScripted(run, 0)
         self.assertEqual([b.caption for b in run.boxes], [DIALOG_CAPTION, CANCELLED_CAPTION])
         self.assertNothingStarted()
 
@@ -165,7 +160,6 @@ class LibraryWithoutRecentLocation(LibraryMachine):
         self.machine.setup([("copy", windows_path(self.machine.bin("pmsetup.exe")),
                              self.machine.windows_dir + r"\pmsetup.exe")])
         run = self.call(product.LPT_PRINTER, [], directory=SETUP_DIR)
-        self.assertRanAsScripted(run, 0)
         self.assertShown(run, [])
         self.assertEqual(self.host_result(), (0, SETUP_DIR))
         self.assertSetupStarted(SETUP_DIR)
@@ -179,7 +173,6 @@ class LibraryWithNetworkPrinterOnly(LibraryMachine):
     def test_network_port_accepted(self):
         """Only the real platform: a network port as Wine's spooler reports it."""
         run = self.call(product.NETWORK_PRINTER, [IDYES])
-        self.assertRanAsScripted(run, 0)
         self.assertShown(run, [(2, 6, YES_NO_BUTTONS)])
         self.assertEqual(self.host_result()[0], 0)
         self.assertSetupStarted(self.machine.windows_dir)
@@ -187,7 +180,6 @@ class LibraryWithNetworkPrinterOnly(LibraryMachine):
     def test_network_port_declined(self):
         """Only the real platform: the real Yes/No box declined."""
         run = self.call(product.NETWORK_PRINTER, [IDNO])
-        self.assertRanAsScripted(run, 0)
         self.assertShown(run, [(2, 6, YES_NO_BUTTONS)])
         self.assertEqual(self.host_result()[0], 0)
         self.assertNothingStarted()
@@ -199,7 +191,6 @@ class LibraryWithPrintManagerInstalled(LibraryMachine):
     def test_overwrite_accepted(self):
         """Only the real platform: FindFirstFileA in the folder the probe made current."""
         run = self.call(product.LPT_PRINTER, [IDYES])
-        self.assertRanAsScripted(run, 0)
         self.assertShown(run, [(3, 6, YES_NO_BUTTONS)])
         # The probe made the print manager's folder current, and the setup program runs
         # there.
@@ -210,7 +201,6 @@ class LibraryWithPrintManagerInstalled(LibraryMachine):
     def test_overwrite_declined(self):
         """Only the real platform: the real overwrite question declined."""
         run = self.call(product.LPT_PRINTER, [IDNO])
-        self.assertRanAsScripted(run, 0)
         self.assertShown(run, [(3, 6, YES_NO_BUTTONS)])
         self.assertEqual(self.host_result()[0], 0)
         self.assertNothingStarted()

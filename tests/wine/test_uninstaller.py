@@ -32,40 +32,38 @@ class Gate(Scenario):
     def assertNothingChanged(self):
         self.assertChanges(self.before, self.machine.snapshot(), [])
 
+    def assertEndedUnchanged(self, run, boxes):
+        """The run showed `boxes`, ended as scripted with 0, and changed nothing."""
+        self.assertBoxes(run, boxes)
+        self.assertRanAsScripted(run, 0)
+        self.assertNothingChanged()
+
     def test_confirmation_declined(self):
         """Only the real platform: real message boxes, their Japanese texts and buttons."""
         run = self.machine.run_boxes(self.command_line("remove-key"), [IDNO, IDOK])
-        self.assertBoxes(run, [(4, YES_NO_BUTTONS), (2, OK_BUTTONS)])
-        self.assertRanAsScripted(run, 0)
+        self.assertEndedUnchanged(run, [(4, YES_NO_BUTTONS), (2, OK_BUTTONS)])
         self.assertIsNone(product.child_log(self.machine), "the removal command ran")
-        self.assertNothingChanged()
 
     def test_print_manager_running(self):
         """Only the real platform: FindWindowA finding another process's Japanese title."""
         self.machine.start_window(self.strings[6])
         run = self.machine.run_boxes(self.command_line("remove-key"), [IDOK, IDOK])
-        self.assertBoxes(run, [(13, OK_BUTTONS), (2, OK_BUTTONS)])
-        self.assertRanAsScripted(run, 0)
+        self.assertEndedUnchanged(run, [(13, OK_BUTTONS), (2, OK_BUTTONS)])
         self.assertIsNone(product.child_log(self.machine), "the removal command ran")
-        self.assertNothingChanged()
 
     def test_print_manager_is_looked_for_before_the_command_line(self):
         """Only the real platform: the command line as Wine gives it (the quoted path)."""
         self.machine.start_window(self.strings[6])
         run = self.machine.run_boxes('"%s"' % product.uninstaller_path(self.machine),
                                      [IDOK, IDOK])
-        self.assertBoxes(run, [(13, OK_BUTTONS), (2, OK_BUTTONS)])
-        self.assertRanAsScripted(run, 0)
-        self.assertNothingChanged()
+        self.assertEndedUnchanged(run, [(13, OK_BUTTONS), (2, OK_BUTTONS)])
 
     def test_window_with_another_title_does_not_stop_the_run(self):
         """Only the real platform: FindWindowA's match of whole titles across processes."""
         self.machine.start_window(self.strings[6] + b" ")
         self.machine.start_window(self.strings[1])
         run = self.machine.run_boxes(self.command_line("remove-key"), [IDNO, IDOK])
-        self.assertBoxes(run, [(4, YES_NO_BUTTONS), (2, OK_BUTTONS)])
-        self.assertRanAsScripted(run, 0)
-        self.assertNothingChanged()
+        self.assertEndedUnchanged(run, [(4, YES_NO_BUTTONS), (2, OK_BUTTONS)])
 
     def test_removal_command_cannot_start(self):
         """Only the real platform: CreateProcessA refusing a program that is not there."""
@@ -73,25 +71,19 @@ class Gate(Scenario):
         command = product.uninstaller_path(self.machine) + " " + (
             self.machine.windows_dir + r"\MISSING.EXE remove-key")
         run = self.machine.run_boxes(command, [IDYES, IDOK])
-        self.assertBoxes(run, [(4, YES_NO_BUTTONS), (3, OK_BUTTONS)])
-        self.assertRanAsScripted(run, 0)
-        self.assertNothingChanged()
+        self.assertEndedUnchanged(run, [(4, YES_NO_BUTTONS), (3, OK_BUTTONS)])
 
     def test_program_path_alone_has_no_removal_command(self):
         """Only the real platform: the command line of a program started without arguments."""
         run = self.machine.run_boxes('"%s"' % product.uninstaller_path(self.machine),
                                      [IDYES, IDOK])
-        self.assertBoxes(run, [(4, YES_NO_BUTTONS), (3, OK_BUTTONS)])
-        self.assertRanAsScripted(run, 0)
-        self.assertNothingChanged()
+        self.assertEndedUnchanged(run, [(4, YES_NO_BUTTONS), (3, OK_BUTTONS)])
 
     def test_removal_command_leaves_the_key(self):
         """Only the real platform: the wait for a real child process and its INI write."""
         run = self.machine.run_boxes(self.command_line("exit", "3"), [IDYES])
-        self.assertBoxes(run, [(4, YES_NO_BUTTONS)])
-        self.assertRanAsScripted(run, 0)
+        self.assertEndedUnchanged(run, [(4, YES_NO_BUTTONS)])
         self.assertEqual(product.child_log(self.machine), ["ran", "exit ok"])
-        self.assertNothingChanged()
 
 
 class RestartOffer(Scenario):
