@@ -121,13 +121,8 @@ void copy_text(char *to, const char *from, int capacity) {
 }
 
 int read_script(const char *path) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE)
+    if (read_whole(path, script, SCRIPT_CAPACITY) < 0)
         return 0;
-    DWORD size = 0;
-    ReadFile(file, script, SCRIPT_CAPACITY - 1, &size, NULL);
-    CloseHandle(file);
-    script[size] = '\0';
 
     char *p = script;
     while (*p) {

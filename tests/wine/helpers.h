@@ -1,7 +1,7 @@
 /* helpers.h: what the Wine test helpers share: a line log that a test reads back (texts
  * in hexadecimal, so that CP932 bytes come through untouched), and the decoding of
- * hexadecimal arguments.  Each helper is one small program; this header is included once
- * per program. */
+ * hexadecimal arguments, reading a whole file, serving until ended.  Each helper is one small
+ * program; this header is included once per program. */
 #ifndef TESTS_WINE_HELPERS_H
 #define TESTS_WINE_HELPERS_H
 
@@ -94,6 +94,33 @@ inline long to_number(const char *text) {
     while (*text >= '0' && *text <= '9')
         value = value * 10 + (*text++ - '0');
     return value;
+}
+
+/* Reads a whole file into `bytes` (zero-terminated); its length, or -1. */
+inline int read_whole(const char *path, char *bytes, int capacity) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return -1;
+    DWORD size = 0;
+    ReadFile(file, bytes, (DWORD)capacity - 1, &size, NULL);
+    CloseHandle(file);
+    bytes[size] = '\0';
+    return (int)size;
+}
+
+/* A helper that stays: makes the file `ready` once it serves, then serves its windows' and
+ * DDE's messages until it is ended.  4 when the ready file cannot be made. */
+inline int serve(const char *ready) {
+    HANDLE file = CreateFileA(ready, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return 4;
+    CloseHandle(file);
+    MSG message;
+    while (GetMessageA(&message, NULL, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return 0;
 }
 
 } // namespace helper

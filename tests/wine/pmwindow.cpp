@@ -41,15 +41,5 @@ int main(int argc, char **argv) {
         return 3;
     ShowWindow(window, SW_SHOWMINNOACTIVE);
 
-    HANDLE ready = CreateFileA(argv[2], GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    if (ready == INVALID_HANDLE_VALUE)
-        return 4;
-    CloseHandle(ready);
-
-    MSG message;
-    while (GetMessageA(&message, NULL, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    return 0;
+    return helper::serve(argv[2]);
 }

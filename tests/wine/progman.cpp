@@ -157,18 +157,9 @@ int main(int argc, char **argv) {
     service = DdeCreateStringHandleA(instance, "PROGMAN", CP_WINANSI);
     if (!DdeNameService(instance, service, NULL, DNS_REGISTER))
         return 3;
-    HANDLE ready = CreateFileA(argv[argc - 1], GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    if (ready == INVALID_HANDLE_VALUE)
-        return 4;
-    CloseHandle(ready);
-
-    MSG message;
-    while (GetMessageA(&message, NULL, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
+    int status = serve(argv[argc - 1]);
     DdeNameService(instance, service, NULL, DNS_UNREGISTER);
     DdeFreeStringHandle(instance, service);
     DdeUninitialize(instance);
-    return 0;
+    return status;
 }

@@ -269,13 +269,8 @@ int main(int argc, char **argv) {
     log_text(system_directory);
     log_end();
 
-    HANDLE file = CreateFileA(argv[1], GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE)
+    if (read_whole(argv[1], script, SCRIPT_CAPACITY) < 0)
         return 2;
-    DWORD size = 0;
-    ReadFile(file, script, SCRIPT_CAPACITY - 1, &size, NULL);
-    CloseHandle(file);
-    script[size] = '\0';
 
     int failures = 0, number = 0;
     char *p = script;
