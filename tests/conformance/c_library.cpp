@@ -1,7 +1,5 @@
-/* c_library.cpp: The C library (CRTDLL on Windows): text mode and its text routines. */
+/* c_library.cpp: the C library (CRTDLL on Windows): text mode and its text routines. */
 #include "conformance.h"
-
-/* ---- C library text mode ----------------------------------------------------------------- */
 
 char piece[8192];
 

@@ -1,7 +1,5 @@
-/* dde.cpp: The DDE management library. */
+/* dde.cpp: the DDE management library. */
 #include "conformance.h"
-
-/* ---- DDE management library --------------------------------------------------------------- */
 
 HDDEDATA CALLBACK no_transactions(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) {
     return NULL;

@@ -1,8 +1,6 @@
-/* files.cpp: Files and folders: short paths, temporary names, wildcard search, attributes, copies,
+/* files.cpp: files and folders: short paths, temporary names, wildcard search, attributes, copies,
  * moves, deletions, folders. */
 #include "conformance.h"
-
-/* ---- Short paths and temporary names --------------------------------------------------- */
 
 /* Every component after "C:\" is an 8.3 name: 1 to 8 characters, then optionally a dot and 1
  * to 3 characters, no blanks. */

@@ -1,7 +1,5 @@
-/* process.cpp: Processes, windows and memory. */
+/* process.cpp: processes, windows and memory. */
 #include "conformance.h"
-
-/* ---- Processes ---------------------------------------------------------------------------- */
 
 /* Starts `line` and waits for it; the started program's file name in `started` ("" when it
  * left none). */

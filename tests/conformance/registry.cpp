@@ -1,7 +1,5 @@
-/* registry.cpp: The registry. */
+/* registry.cpp: the registry. */
 #include "conformance.h"
-
-/* ---- Registry ------------------------------------------------------------------------ */
 
 int key_exists(const char *path) {
     HKEY key;

@@ -1,7 +1,5 @@
-/* spooler.cpp: The spooler: printers and printer drivers. */
+/* spooler.cpp: the spooler: printers and printer drivers. */
 #include "conformance.h"
-
-/* ---- Spooler ----------------------------------------------------------------------------- */
 
 const PRINTER_INFO_2A *find_record(const PRINTER_INFO_2A *records, DWORD count, const char *name) {
     for (DWORD i = 0; i < count; i++)

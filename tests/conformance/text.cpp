@@ -1,7 +1,5 @@
-/* text.cpp: Texts: the string table, upper-casing, the Win32 text routines. */
+/* text.cpp: texts: the string table, upper-casing, the Win32 text routines. */
 #include "conformance.h"
-
-/* ---- String table ------------------------------------------------------------------------ */
 
 void check_load_string(HINSTANCE instance) {
     section("LoadStringA in code page 932 (language 1041 table)");
