@@ -33,11 +33,8 @@ void set_up_machine() {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    static bool ready = false;
-    if (!ready) {
-        set_up_machine();
-        ready = true;
-    }
+    static const bool ready = (set_up_machine(), true); /* once, on the first input */
+    (void)ready;
     std::string before((const char *)data, size);
     winsim_write_file(SYSTEM_INI, before);
     bool earlier_backup = winsim_file_exists(BACKUP);
