@@ -284,9 +284,7 @@ void expect_nothing_lost(const fault_scenario &s, const machine_state &before,
     for (const winsim_process_start &start : winsim_process_starts())
         EXPECT_EQ(start.command_line, text(product::REMOVAL_COMMAND) + " -r");
 
-    EXPECT_EQ(winsim_open_handles(), 0);
-    EXPECT_EQ(winsim_global_blocks_in_use(), 0);
-    EXPECT_EQ(winsim_dde_open_objects(), 0);
+    expect_all_released();
 }
 
 int last_exit_code;
@@ -303,9 +301,7 @@ removal_runs(const fault_scenario &s,
     };
     runs.run = [] { last_exit_code = run_uninstaller(); };
     runs.facts = [] {
-        EXPECT_EQ(winsim_open_handles(), 0);
-        EXPECT_EQ(winsim_global_blocks_in_use(), 0);
-        EXPECT_EQ(winsim_dde_open_objects(), 0);
+        expect_all_released();
         std::string facts = pack_result({last_exit_code, machine_state_now()});
         winsim_start_windows();
         return facts + pack_result({last_exit_code, machine_state_now()});
@@ -325,7 +321,6 @@ class FaultInjection : public Machine {
 TEST_F(FaultInjection, NothingLostWhateverCallFails) {
     sweep_counts total;
     for_each_row(scenarios, [&](const fault_scenario &s) {
-        SCOPED_TRACE(s.what);
         product::install_product(s.machine);
         const machine_state before = machine_state_now();
         sweep_counts counts = sweep_every_failure(
@@ -430,9 +425,7 @@ std::string expect_as_after_one_clean_run(const fault_scenario &s, const run_res
     EXPECT_EQ(now.drivers, restarted.state.drivers);
     EXPECT_EQ(groups, clean_groups);
     EXPECT_TRUE(temporary_files().empty());
-    EXPECT_EQ(winsim_open_handles(), 0);
-    EXPECT_EQ(winsim_global_blocks_in_use(), 0);
-    EXPECT_EQ(winsim_dde_open_objects(), 0);
+    expect_all_released();
     return std::string(folder_left ? "install folder left\n" : "") +
            (settings_go_at_start ? "settings gone at the start of Windows\n" : "");
 }

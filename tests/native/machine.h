@@ -20,6 +20,13 @@
 #include <string>
 #include <vector>
 
+/* No handle, memory block or DDE object is left open. */
+inline void expect_all_released() {
+    EXPECT_EQ(winsim_open_handles(), 0) << "handles left open";
+    EXPECT_EQ(winsim_global_blocks_in_use(), 0) << "memory blocks left allocated";
+    EXPECT_EQ(winsim_dde_open_objects(), 0) << "DDE objects not released";
+}
+
 class Machine : public ::testing::Test {
   protected:
     void SetUp() override { winsim_reset(); }
@@ -29,9 +36,7 @@ class Machine : public ::testing::Test {
         EXPECT_EQ(winsim_unscripted_dialogs(), 0)
             << "an open-file dialog came that was not expected";
         EXPECT_EQ(winsim_unused_dialog_answers(), 0) << "an expected open-file dialog did not come";
-        EXPECT_EQ(winsim_open_handles(), 0) << "handles left open";
-        EXPECT_EQ(winsim_global_blocks_in_use(), 0) << "memory blocks left allocated";
-        EXPECT_EQ(winsim_dde_open_objects(), 0) << "DDE objects not released";
+        expect_all_released();
     }
     /* Runs `row` for each row of a table, each on a fresh machine and each followed by the
      * fixture's final checks, so that no row can skip them; failures name the row. */

@@ -54,8 +54,7 @@ class PrinterRemoval : public RemovalStep {
         EXPECT_TRUE(
             winsim_reg_key_exists(HKEY_LOCAL_MACHINE, std::string(DRIVERS_KEY) + "\\Orvane Type1"))
             << "a sibling driver's key stays";
-        EXPECT_EQ(winsim_global_blocks_in_use(), 0);
-        EXPECT_EQ(winsim_open_handles(), 0);
+        expect_all_released();
     }
 };
 

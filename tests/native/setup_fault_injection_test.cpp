@@ -115,8 +115,7 @@ void expect_nothing_changed(const machine_state &before, std::string program, in
         EXPECT_EQ(dialog.owner, HOST_WINDOW);
         EXPECT_EQ(dialog.title, "PMSETUP.EXE");
     }
-    EXPECT_EQ(winsim_open_handles(), 0);
-    EXPECT_EQ(winsim_global_blocks_in_use(), 0);
+    expect_all_released();
 }
 
 class SetupFaultInjection : public Machine {

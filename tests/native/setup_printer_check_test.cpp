@@ -136,8 +136,7 @@ TEST_F(PrinterCheck, DecisionTable) {
         }
         EXPECT_EQ(winsim_current_directory(), c.directory);
         EXPECT_EQ(winsim_unused_answers(), 0);
-        EXPECT_EQ(winsim_global_blocks_in_use(), 0);
-        EXPECT_EQ(winsim_open_handles(), 0);
+        expect_all_released();
         EXPECT_TRUE(winsim_process_starts().empty());
     });
 }
