@@ -1,14 +1,7 @@
 """machine.py: one machine of a test: a copy of the base prefix in a work folder of its own,
 the programs run in it (through the box runner, in the background, killed), the helper that
 puts it into a given state through the real API (setupmachine.exe), and its state read back.
-
-The helper programs built beside the deliverables play the outside world:
-
-  boxrunner.exe     starts a program, answers its boxes as scripted, logs what they showed
-  pmwindow.exe      a top-level window titled like the print manager's
-  child.exe         the product's own removal command
-  progman.exe       the Program Manager's DDE side
-  setupmachine.exe  puts files, INI entries, registry values, drivers and printers in place
+The helper programs that play the outside world: README.md, "Pieces".
 """
 import os
 import shutil
