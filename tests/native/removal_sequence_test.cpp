@@ -18,16 +18,6 @@ class RemovalSequence : public Machine {
         before = machine_state_now();
     }
 
-    /* One box as the uninstaller shows it: caption 1, owner the desktop. */
-    void expect_box(size_t index, unsigned text_id, UINT style) {
-        const std::vector<winsim_box> &boxes = winsim_boxes();
-        ASSERT_LT(index, boxes.size()) << "box " << text_id << " was not shown";
-        EXPECT_EQ(boxes[index].text, uninstaller_text(text_id)) << "box " << index;
-        EXPECT_EQ(boxes[index].caption, uninstaller_text(1)) << "box " << index;
-        EXPECT_EQ(boxes[index].style, style) << "box " << index;
-        EXPECT_EQ(boxes[index].owner, winsim_desktop_window()) << "box " << index;
-    }
-
     void expect_box_ids(const std::vector<unsigned> &ids) {
         const std::vector<winsim_box> &boxes = winsim_boxes();
         ASSERT_EQ(boxes.size(), ids.size());

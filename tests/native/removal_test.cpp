@@ -130,16 +130,9 @@ TEST_F(Removal, EveryEffectAndEveryUntouchedByte) {
         expect_machine(machine_state_now(), expected_after(before, c.machine));
 
         /* The questions, in order, as the uninstaller asks them. */
-        const std::vector<winsim_box> &boxes = winsim_boxes();
-        ASSERT_EQ(boxes.size(), 2u);
-        const unsigned texts[] = {IDS_CONFIRM, IDS_RESTART};
-        const UINT styles[] = {0x34, 0x24};
-        for (size_t i = 0; i < 2; i++) {
-            EXPECT_EQ(boxes[i].text, uninstaller_text(texts[i])) << "box " << i;
-            EXPECT_EQ(boxes[i].caption, uninstaller_text(IDS_CAPTION)) << "box " << i;
-            EXPECT_EQ(boxes[i].style, styles[i]) << "box " << i;
-            EXPECT_EQ(boxes[i].owner, winsim_desktop_window()) << "box " << i;
-        }
+        ASSERT_EQ(winsim_boxes().size(), 2u);
+        expect_box(0, IDS_CONFIRM, 0x34);
+        expect_box(1, IDS_RESTART, 0x24);
 
         /* The product's removal command, started as the command line names it, and waited for. */
         ASSERT_EQ(winsim_process_starts().size(), 1u);

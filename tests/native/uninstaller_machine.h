@@ -19,6 +19,16 @@ inline std::string uninstaller_text(unsigned id) {
     return utf8 ? winsim_ansi(utf8) : std::string();
 }
 
+/* Box `index` as the uninstaller shows it: text `text_id`, caption 1, owner the desktop. */
+inline void expect_box(size_t index, unsigned text_id, UINT style) {
+    const std::vector<winsim_box> &boxes = winsim_boxes();
+    ASSERT_LT(index, boxes.size()) << "box " << text_id << " was not shown";
+    EXPECT_EQ(boxes[index].text, uninstaller_text(text_id)) << "box " << index;
+    EXPECT_EQ(boxes[index].caption, uninstaller_text(IDS_CAPTION)) << "box " << index;
+    EXPECT_EQ(boxes[index].style, style) << "box " << index;
+    EXPECT_EQ(boxes[index].owner, winsim_desktop_window()) << "box " << index;
+}
+
 /* The uninstaller's command line as Windows gives it: its path, a blank, the product's own
  * removal command with its arguments. */
 inline std::string removal_command_line() {
