@@ -86,15 +86,7 @@ int WINAPIV wsprintfA(LPSTR out, LPCSTR format, ...) {
 
 DWORD WINAPI CharUpperBuffA(LPSTR s, DWORD length) {
     enter("CharUpperBuffA");
-    for (DWORD i = 0; i < length; i++) {
-        unsigned char c = (unsigned char)s[i];
-        if (lead_byte(c) && i + 1 < length) {
-            i++;
-            continue;
-        }
-        if (c >= 'a' && c <= 'z')
-            s[i] = (char)(c - 'a' + 'A');
-    }
+    memcpy(s, upper(std::string(s, length)).data(), length);
     return length;
 }
 
