@@ -50,7 +50,6 @@ std::string winsim_short_path(const std::string &windows_path);
 
 /* ---- ANSI code page ------------------------------------------------------------ */
 std::string winsim_ansi(const std::string &utf8); /* UTF-8 to the ANSI code page (932) */
-std::string winsim_utf8(const std::string &ansi); /* and back */
 
 /* ---- Modules -------------------------------------------------------------------- */
 /* Makes `path` the running program: GetModuleFileNameA(NULL) gives it, GetCommandLineA gives
@@ -167,8 +166,6 @@ const std::vector<winsim_restart> &winsim_restarts();
 
 /* ---- Global memory -------------------------------------------------------------- */
 int winsim_global_blocks_in_use();
-/* Makes GlobalAlloc fail from now on (true) or work again (false). */
-void winsim_fail_global_alloc(bool fail);
 
 /* ---- Print spooler ------------------------------------------------------------ */
 /* Installs a printer driver of the environment "Windows 4.0" (once per name). */
@@ -239,20 +236,6 @@ void winsim_progman_silent();
 /* Data of every execute transaction, as sent (terminating zero included when it was sent). */
 const std::vector<std::string> &winsim_progman_commands();
 
-/* Every DDE management call since reset, one line each, handles numbered per kind in order of
- * creation (hsz1, conv1, data1 ...), e.g.
- *     DdeInitializeA(callback, 0x10) = 0
- *     DdeCreateStringHandleA("PROGMAN", 1004) = hsz1
- *     DdeConnect(hsz1, hsz1, default context) = conv1
- *     DdeClientTransaction(request, conv1, hsz2, CF_TEXT, 1000) = data1
- *     DdeGetData(data1, 256, 0) = 23
- *     DdeClientTransaction(execute "[DeleteGroup(G)]\0", conv1, 0, CF_TEXT, 1000) = 1
- *     DdeDisconnect(conv1) = 1
- *     DdeFreeStringHandle(hsz1) = 1
- *     DdeUninitialize = 1
- * Bytes outside 32..126 and the backslash and quote are written as \0, \r, \n, \\, \" or
- * \xNN. */
-const std::vector<std::string> &winsim_dde_log();
 /* DDE objects still alive: instances, conversations, string handles and data handles. */
 int winsim_dde_open_objects();
 

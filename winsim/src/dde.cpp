@@ -48,10 +48,7 @@ DWORD next_instance = 1;
 std::map<uintptr_t, string_handle> strings;
 std::map<uintptr_t, DWORD> conversations; /* handle -> instance */
 std::map<uintptr_t, data_block> data_blocks;
-std::map<uintptr_t, std::string> handle_names; /* kept after a handle is freed */
 uintptr_t next_string = 0xC000, next_conversation = 0x5000, next_data = 0x7000;
-int strings_made = 0, conversations_made = 0, data_made = 0;
-std::vector<std::string> dde_log;
 
 struct group {
     std::string name;
@@ -67,53 +64,6 @@ std::string written_reply;
 std::vector<std::string> progman_commands;
 
 const char program_manager[] = "PROGMAN";
-
-std::string escaped(const std::string &bytes) {
-    std::string out;
-    for (unsigned char c : bytes) {
-        char hex[8];
-        switch (c) {
-        case '\0':
-            out += "\\0";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '"':
-            out += "\\\"";
-            break;
-        default:
-            if (c >= 32 && c <= 126) {
-                out += (char)c;
-            } else {
-                snprintf(hex, sizeof hex, "\\x%02X", c);
-                out += hex;
-            }
-        }
-    }
-    return out;
-}
-
-std::string name_of(const void *handle) {
-    if (handle == nullptr)
-        return "0";
-    auto it = handle_names.find((uintptr_t)handle);
-    if (it != handle_names.end())
-        return it->second;
-    char text[32];
-    snprintf(text, sizeof text, "0x%lX", (unsigned long)(uintptr_t)handle);
-    return text;
-}
-
-void log_call(const std::string &line) {
-    dde_log.push_back(line);
-}
 
 /* A live string handle of `instance`, or null for "any". */
 bool string_of(DWORD instance, HSZ handle, std::string *text) {
@@ -237,7 +187,6 @@ bool execute(const std::string &data) {
 HDDEDATA new_data(DWORD instance, const std::string &bytes) {
     uintptr_t handle = next_data++;
     data_blocks[handle] = data_block{instance, bytes};
-    handle_names[handle] = "data" + std::to_string(++data_made);
     return (HDDEDATA)handle;
 }
 
@@ -253,20 +202,6 @@ HDDEDATA request(DWORD instance, const std::string &item, UINT format) {
     }
     const group *g = format == CF_TEXT ? find_group(item) : nullptr;
     return g ? new_data(instance, group_reply(*g)) : nullptr;
-}
-
-std::string transaction_name(UINT type) {
-    if (type == XTYP_REQUEST)
-        return "request";
-    if (type == XTYP_EXECUTE)
-        return "execute";
-    char text[16];
-    snprintf(text, sizeof text, "0x%X", type);
-    return text;
-}
-
-std::string format_name(UINT format) {
-    return format == CF_TEXT ? "CF_TEXT" : std::to_string(format);
 }
 
 } // namespace
@@ -285,12 +220,9 @@ void reset_dde() {
     strings.clear();
     conversations.clear();
     data_blocks.clear();
-    handle_names.clear();
     next_string = 0xC000;
     next_conversation = 0x5000;
     next_data = 0x7000;
-    strings_made = conversations_made = data_made = 0;
-    dde_log.clear();
     progman_running = false;
     groups.clear();
     answers = ANSWER_GROUPS;
@@ -332,10 +264,6 @@ const std::vector<std::string> &winsim_progman_commands() {
     return progman_commands;
 }
 
-const std::vector<std::string> &winsim_dde_log() {
-    return dde_log;
-}
-
 int winsim_dde_open_objects() {
     return (int)(instances.size() + conversations.size() + strings.size() + data_blocks.size());
 }
@@ -343,8 +271,7 @@ int winsim_dde_open_objects() {
 extern "C" {
 
 UINT WINAPI DdeInitializeA(LPDWORD instance, PFNCALLBACK callback, DWORD commands, DWORD reserved) {
-    (void)reserved;
-    char line[96];
+    (void)callback, (void)commands, (void)reserved;
     UINT result;
     if (enter("DdeInitializeA"))
         result = DMLERR_SYS_ERROR;
@@ -355,9 +282,6 @@ UINT WINAPI DdeInitializeA(LPDWORD instance, PFNCALLBACK callback, DWORD command
         instances.insert(*instance);
         result = DMLERR_NO_ERROR;
     }
-    snprintf(line, sizeof line, "DdeInitializeA(%s, 0x%lX) = %u",
-             callback ? "callback" : "no callback", (unsigned long)commands, result);
-    log_call(line);
     return result;
 }
 
@@ -375,16 +299,14 @@ HSZ WINAPI DdeCreateStringHandleA(DWORD instance, LPCSTR text, int code_page) {
         if (result == nullptr) {
             uintptr_t handle = next_string++;
             strings[handle] = string_handle{instance, value, 1};
-            handle_names[handle] = "hsz" + std::to_string(++strings_made);
             result = (HSZ)handle;
         }
     }
-    log_call("DdeCreateStringHandleA(\"" + escaped(value) + "\", " + std::to_string(code_page) +
-             ") = " + name_of(result));
     return result;
 }
 
 HCONV WINAPI DdeConnect(DWORD instance, HSZ service, HSZ topic, PCONVCONTEXT context) {
+    (void)context;
     HCONV result = nullptr;
     if (!enter("DdeConnect") && instances.count(instance)) {
         std::string service_name, topic_name;
@@ -395,17 +317,15 @@ HCONV WINAPI DdeConnect(DWORD instance, HSZ service, HSZ topic, PCONVCONTEXT con
         if (progman_running && service_ok && topic_ok) {
             uintptr_t handle = next_conversation++;
             conversations[handle] = instance;
-            handle_names[handle] = "conv" + std::to_string(++conversations_made);
             result = (HCONV)handle;
         }
     }
-    log_call("DdeConnect(" + name_of(service) + ", " + name_of(topic) + ", " +
-             (context ? "given context" : "default context") + ") = " + name_of(result));
     return result;
 }
 
 HDDEDATA WINAPI DdeClientTransaction(LPBYTE data, DWORD data_size, HCONV conversation, HSZ item,
                                      UINT format, UINT type, DWORD timeout, LPDWORD result) {
+    (void)timeout;
     std::string bytes = data ? std::string((const char *)data, data_size) : std::string();
     HDDEDATA answer = nullptr;
     auto conv = conversations.find((uintptr_t)conversation);
@@ -424,12 +344,6 @@ HDDEDATA WINAPI DdeClientTransaction(LPBYTE data, DWORD data_size, HCONV convers
     }
     if (result)
         *result = answer ? 0x8000 /* DDE_FACK */ : 0;
-    std::string what = transaction_name(type);
-    if (data)
-        what += " \"" + escaped(bytes) + "\"";
-    std::string shown = type == XTYP_EXECUTE ? std::to_string((uintptr_t)answer) : name_of(answer);
-    log_call("DdeClientTransaction(" + what + ", " + name_of(conversation) + ", " + name_of(item) +
-             ", " + format_name(format) + ", " + std::to_string(timeout) + ") = " + shown);
     return answer;
 }
 
@@ -446,23 +360,18 @@ DWORD WINAPI DdeGetData(HDDEDATA data, LPBYTE buffer, DWORD capacity, DWORD offs
             memcpy(buffer, bytes.data() + offset, copied);
         }
     }
-    log_call("DdeGetData(" + name_of(data) + ", " +
-             (buffer ? std::to_string(capacity) : std::string("no buffer")) + ", " +
-             std::to_string(offset) + ") = " + std::to_string(copied));
     return copied;
 }
 
 BOOL WINAPI DdeFreeDataHandle(HDDEDATA data) {
     enter("DdeFreeDataHandle");
     BOOL ok = data_blocks.erase((uintptr_t)data) == 1;
-    log_call("DdeFreeDataHandle(" + name_of(data) + ") = " + std::to_string(ok));
     return ok;
 }
 
 BOOL WINAPI DdeDisconnect(HCONV conversation) {
     enter("DdeDisconnect");
     BOOL ok = conversations.erase((uintptr_t)conversation) == 1;
-    log_call("DdeDisconnect(" + name_of(conversation) + ") = " + std::to_string(ok));
     return ok;
 }
 
@@ -475,7 +384,6 @@ BOOL WINAPI DdeFreeStringHandle(DWORD instance, HSZ text) {
             strings.erase(it);
         ok = TRUE;
     }
-    log_call("DdeFreeStringHandle(" + name_of(text) + ") = " + std::to_string(ok));
     return ok;
 }
 
@@ -490,7 +398,6 @@ BOOL WINAPI DdeUninitialize(DWORD instance) {
         for (auto it = data_blocks.begin(); it != data_blocks.end();)
             it = it->second.instance == instance ? data_blocks.erase(it) : std::next(it);
     }
-    log_call("DdeUninitialize = " + std::to_string(ok));
     return ok;
 }
 

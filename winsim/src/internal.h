@@ -15,8 +15,6 @@ namespace winsim {
 bool enter(const char *api);
 /* enter() for a call that fails by setting `error` as its last error: true when it fails. */
 bool fails(const char *api, DWORD error);
-/* The run is stopping dead: the C library streams neither read nor write any more. */
-bool run_stopping();
 
 /* ---- Paths ---- */
 /* CP932 lead byte (0x81-0x9F, 0xE0-0xFC). */

@@ -19,7 +19,6 @@ struct block {
 };
 std::map<uintptr_t, block> blocks; /* handle -> block */
 uintptr_t next_handle = 0x7000000;
-bool alloc_fails = false;
 
 } // namespace
 
@@ -31,7 +30,6 @@ void end_process_memory() {
 
 void reset_memory() {
     end_process_memory();
-    alloc_fails = false;
 }
 
 } // namespace winsim
@@ -41,17 +39,12 @@ using namespace winsim;
 int winsim_global_blocks_in_use() {
     return (int)blocks.size();
 }
-void winsim_fail_global_alloc(bool fail) {
-    alloc_fails = fail;
-}
 
 extern "C" {
 
 HGLOBAL WINAPI GlobalAlloc(UINT flags, DWORD_PTR bytes) {
-    if (enter("GlobalAlloc") || alloc_fails) {
-        set_last_error(ERROR_NOT_ENOUGH_MEMORY);
+    if (fails("GlobalAlloc", ERROR_NOT_ENOUGH_MEMORY))
         return nullptr;
-    }
     void *memory = malloc(bytes ? bytes : 1);
     if (!memory)
         return nullptr;

@@ -165,10 +165,6 @@ bool stop_due() {
 }
 } // namespace
 
-bool run_stopping() {
-    return stopping;
-}
-
 bool fails(const char *api, DWORD error) {
     if (!enter(api))
         return false;
@@ -565,19 +561,6 @@ void winsim_set_read_only(const std::string &windows_path, bool read_only) {
 
 std::string winsim_ansi(const std::string &utf8) {
     return to_ansi(utf8);
-}
-
-std::string winsim_utf8(const std::string &ansi) {
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    std::string out(ansi.size() * 3 + 4, '\0');
-    char *in = const_cast<char *>(ansi.data());
-    size_t in_left = ansi.size();
-    char *o = &out[0];
-    size_t out_left = out.size();
-    iconv(cd, &in, &in_left, &o, &out_left);
-    iconv_close(cd);
-    out.resize(out.size() - out_left);
-    return out;
 }
 
 void winsim_fail_call(const std::string &api, int nth) {
