@@ -7,6 +7,7 @@ as CTest names the test; its logs stay after the run, the prefix copy is removed
 KMW_WINE_KEEP is set).  Every failure message names that folder.
 """
 import os
+import sys
 import unittest
 
 import product
@@ -33,6 +34,8 @@ class Scenario(unittest.TestCase):
     def setUp(self):
         module, _, method = self.id().split(".")
         self.work = os.path.join(_setting("KMW_WINE_WORK"), ctest_name(module, method))
+        # On CTest's page of a failure, whatever ended the scenario (a time-out too).
+        print("\nlogs of this scenario:", self.work, file=sys.stderr)
         self.machine = Machine(_setting("KMW_WINE_BIN"), _setting("KMW_WINE_BASE"), self.work)
         # Runs even when the rest of a scenario's set-up fails: no Wine process outlives it.
         self.addCleanup(self.machine.close, keep_prefix=bool(os.environ.get("KMW_WINE_KEEP")))
