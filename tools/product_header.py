@@ -6,7 +6,9 @@ Usage: product_header.py DESCRIPTION.json OUTPUT.h
 Every entry of tests/product/installed_product.json becomes a constant of namespace product,
 its name in capitals: texts as zero-terminated CP932 bytes (templates such as {windir} left
 as they are: tests/product/product_builder.h fills them in for the machine), numbers as
-unsigned long, lists and records as arrays of the small structs declared at the top.
+unsigned long, lists and records as arrays of the small structs declared at the top; the
+`variant` rows become struct product::variant (a field each, with its default and meaning);
+entries ending in _rule are words for the reader only.
 """
 import json
 import sys
