@@ -61,13 +61,6 @@ inline std::vector<std::string> lines_of(const std::string &text) {
 using product::begins_ignoring_case;
 using product::upper_ascii;
 
-/* The rewrites' temporary files and work folder left in the Windows directory. */
-inline int temporary_files() {
-    int found = 0;
-    for (const std::string &name : winsim_list_dir(product::WINDIR))
-        found += product::is_temporary(
-            name, winsim_dir_exists(std::string(product::WINDIR) + "\\" + name));
-    return found;
-}
+using product::temporary_files;
 
 #endif

@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     bool unchanged = once == before;
     check(winsim_file(BACKUP) == (unchanged && earlier_backup ? earlier : before),
           "backup holds the input (or, nothing to clean up, the earlier one)");
-    check(temporary_files() == 0, "no temporary file left");
+    check(temporary_files().empty(), "no temporary file left");
 
     set_device_count(0);
     check(winsim_file(SYSTEM_INI) == once, "idempotent");

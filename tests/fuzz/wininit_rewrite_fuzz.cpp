@@ -85,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     int headers_before;
     std::string expected = with_entries(text_mode_read(before), entries, &headers_before);
     check(once == text_mode_write(expected), "input lines kept, entries after each header");
-    check(temporary_files() == 0, "no temporary file left");
+    check(temporary_files().empty(), "no temporary file left");
 
     write_deletion_list(keep_setup_library);
     std::string twice = winsim_file(WININIT);

@@ -82,26 +82,9 @@ inline std::string crlf(const std::string &lines) {
 
 /* ---- What a rewrite may leave behind ---- */
 
+using product::temporary_files;
 using product::upper_ascii;
 using product::WORK_FOLDER;
-
-/* What the rewrites left in the Windows directory (product::is_temporary_name), the work
- * folder with whatever it holds. */
-inline std::vector<std::string> temporary_files() {
-    std::vector<std::string> found, in_folder;
-    for (const std::string &name : winsim_list_dir(product::WINDIR)) {
-        const std::string path = std::string(product::WINDIR) + "\\" + name;
-        bool folder = winsim_dir_exists(path);
-        if (!product::is_temporary(name, folder))
-            continue;
-        (folder ? in_folder : found).push_back(name + (folder ? "\\" : ""));
-        for (const std::string &inside :
-             folder ? winsim_list_dir(path) : std::vector<std::string>())
-            in_folder.push_back(name + "\\" + inside);
-    }
-    found.insert(found.end(), in_folder.begin(), in_folder.end());
-    return found;
-}
 
 /* ---- The state of a whole machine ---- */
 

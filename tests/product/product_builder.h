@@ -105,6 +105,24 @@ inline bool is_temporary(const std::string &name, bool folder) {
     return upper.size() == pattern.size();
 }
 
+/* What the rewrites left in the Windows directory (is_temporary), the work
+ * folder with whatever it holds. */
+inline std::vector<std::string> temporary_files() {
+    std::vector<std::string> found, in_folder;
+    for (const std::string &name : winsim_list_dir(WINDIR)) {
+        const std::string path = std::string(WINDIR) + "\\" + name;
+        bool folder = winsim_dir_exists(path);
+        if (!is_temporary(name, folder))
+            continue;
+        (folder ? in_folder : found).push_back(name + (folder ? "\\" : ""));
+        for (const std::string &inside :
+             folder ? winsim_list_dir(path) : std::vector<std::string>())
+            in_folder.push_back(name + "\\" + inside);
+    }
+    found.insert(found.end(), in_folder.begin(), in_folder.end());
+    return found;
+}
+
 /* system.ini as installed, or as the removal leaves it. */
 inline std::string system_ini_text(bool cleaned = false) {
     std::string out;

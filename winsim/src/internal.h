@@ -87,7 +87,6 @@ std::string to_ansi(const std::string &utf8);
 void reset_registry();
 void reset_user();
 void reset_process();
-void reset_memory();
 void reset_files();
 void reset_profiles();
 void reset_spooler();

@@ -28,10 +28,6 @@ void end_process_memory() {
     blocks.clear();
 }
 
-void reset_memory() {
-    end_process_memory();
-}
-
 } // namespace winsim
 
 using namespace winsim;

@@ -475,7 +475,7 @@ void winsim_reset() {
     reset_registry();
     reset_user();
     reset_process();
-    reset_memory();
+    end_process_memory();
     reset_files();
     reset_profiles();
     reset_spooler();
