@@ -175,7 +175,7 @@ class Machine:
                                        stderr=subprocess.STDOUT, cwd=self.work)
             while process.poll() is None and time.time() < deadline:
                 if not killed and kill_when():
-                    for pid in _processes_of(program):
+                    for pid in _processes_of(program, self.prefix):
                         os.kill(pid, signal.SIGKILL)
                         killed = True
                 time.sleep(0.001)
@@ -287,17 +287,22 @@ class Machine:
             shutil.rmtree(self.prefix, ignore_errors=True)
 
 
-def _processes_of(program):
-    """Process ids of the machine's processes whose command line names `program` (bytes)."""
+def _processes_of(program, prefix):
+    """Process ids of the processes of the Wine machine in `prefix` whose command line names
+    `program` (bytes).  Scenarios run side by side, each with its own machine: a program of
+    the same name in another one is not this machine's."""
     found = []
+    mark = b"WINEPREFIX=" + os.fsencode(prefix)
     for entry in os.listdir("/proc"):
         if not entry.isdigit():
             continue
         try:
             with open("/proc/%s/cmdline" % entry, "rb") as f:
                 words = f.read().split(b"\0")
+            with open("/proc/%s/environ" % entry, "rb") as f:
+                environment = f.read().split(b"\0")
         except OSError:
             continue
-        if words and words[0].lower().endswith(program.lower()):
+        if words and words[0].lower().endswith(program.lower()) and mark in environment:
             found.append(int(entry))
     return found
