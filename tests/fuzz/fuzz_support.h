@@ -1,6 +1,6 @@
-/* fuzz_support.h: what the fuzz targets share: the check that stops a run when an invariant
- * is broken, the C library's text mode as the system reads and writes its configuration
- * files, and ASCII letter case as the system compares INI lines. */
+/* fuzz_support.h: what the fuzz targets share: the machine each input runs on, the check that
+ * stops a run when an invariant is broken, the C library's text mode as the system reads and
+ * writes its configuration files, and ASCII letter case as the system compares INI lines. */
 #ifndef TESTS_FUZZ_SUPPORT_H
 #define TESTS_FUZZ_SUPPORT_H
 
@@ -11,6 +11,18 @@
 
 #include <string>
 #include <vector>
+
+/* Sets the machine up for an input: on the first one, and again every `period` inputs when
+ * a period is given, so that the stand-in's records of boxes, DDE and process starts stay
+ * small. */
+inline void machine_for_input(void (*set_up)(), unsigned period = 0) {
+    static unsigned inputs = 0;
+    if (inputs == 0 || (period != 0 && inputs >= period)) {
+        set_up();
+        inputs = 0;
+    }
+    inputs++;
+}
 
 /* Stops the run with the invariant's name; libFuzzer keeps the input as a crash. */
 inline void check(bool ok, const char *invariant) {

@@ -30,12 +30,10 @@ namespace {
 
 const size_t REPLY_LIMIT = 256;
 const std::string GROUP_FOLDER = "C:\\WINDOWS\\Start Menu\\Programs\\";
-int inputs_since_reset = 0;
 
 void set_up_machine() {
     winsim_reset();
     winsim_progman_start();
-    inputs_since_reset = 0;
 }
 
 /* The item count of a reply for a name without a comma, as documented: the third field of
@@ -58,10 +56,7 @@ long third_field_count(const std::string &reply) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    /* A new machine now and then keeps the stand-in's DDE log small. */
-    if (inputs_since_reset == 0 || inputs_since_reset >= 4096)
-        set_up_machine();
-    inputs_since_reset++;
+    machine_for_input(set_up_machine, 4096);
     if (size < 1)
         return 0;
     bool program_manager_reply = (data[0] & 1) != 0;

@@ -75,8 +75,7 @@ std::string cut(const std::string &text, size_t capacity) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    static const bool ready = (winsim_reset(), true); /* once, on the first input */
-    (void)ready;
+    machine_for_input(winsim_reset);
     std::string input((const char *)data, size);
     size_t zero = input.find('\0');
     std::string execute_file = cut(input.substr(0, zero), EXECUTE_FILE_CAPACITY);

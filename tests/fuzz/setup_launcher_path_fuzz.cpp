@@ -38,7 +38,6 @@ const HWND OWNER = (HWND)(uintptr_t)0x4711;
 const size_t LOCATION_CAPACITY = 260, LIST_CAPACITY = 256;
 const char CANCEL_TEXT[] = "Setup process cancelled. \nYou may install the print manager by "
                            "running \nPMSETUP.EXE from the installation disk.";
-int inputs_since_reset = 0;
 
 /* Folders with the setup program: the root, a short folder, and the longest folders whose
  * path (248 bytes, trailing backslash included) and one byte longer. */
@@ -57,7 +56,6 @@ void set_up_machine() {
          {std::string("C:\\"), std::string("C:\\SETUP\\"), std::string("C:\\Disk 1\\"),
           deep_folder(248), deep_folder(249)})
         winsim_install_program(folder + "pmsetup.exe", [](const std::string &) { return 0u; });
-    inputs_since_reset = 0;
 }
 
 /* A launch whose location fills the buffer (and so does not fit): the dialog is cancelled. */
@@ -86,11 +84,7 @@ std::string first_character(const std::string &list) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    /* A new machine now and then keeps the stand-in's records of boxes, dialogs and
-     * process starts small. */
-    if (inputs_since_reset == 0 || inputs_since_reset >= 4096)
-        set_up_machine();
-    inputs_since_reset++;
+    machine_for_input(set_up_machine, 4096);
     if (size < 3)
         return 0;
     unsigned flags = data[0];

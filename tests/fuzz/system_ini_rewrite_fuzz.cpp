@@ -33,8 +33,7 @@ void set_up_machine() {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    static const bool ready = (set_up_machine(), true); /* once, on the first input */
-    (void)ready;
+    machine_for_input(set_up_machine);
     std::string before((const char *)data, size);
     winsim_write_file(SYSTEM_INI, before);
     bool earlier_backup = winsim_file_exists(BACKUP);

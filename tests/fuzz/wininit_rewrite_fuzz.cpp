@@ -67,8 +67,7 @@ std::string with_entries(const std::string &text, const std::string &entries, in
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    static const bool ready = (set_up_machine(), true); /* once, on the first input */
-    (void)ready;
+    machine_for_input(set_up_machine);
     if (size < 1)
         return 0;
     int keep_setup_library = data[0] & 1;
